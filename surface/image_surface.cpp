@@ -1,0 +1,190 @@
+#include "surface/image_surface.h"
+
+#include <QPainterPath>
+#include <QPen>
+#include <QPolygonF>
+#include <algorithm>
+#include <cmath>
+
+namespace rotavel::surface {
+
+namespace {
+
+// Past this many calls since the last clear the replay log stops growing; a change of ratio then
+// scales the image instead of drawing it again.
+constexpr std::size_t kReplayLimit = 1 << 16;
+
+QColor qColour(Colour colour) {
+    const std::uint32_t rgb = toRgb(colour);
+    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+}
+
+} // namespace
+
+QImage backgroundPicture(qreal ratio) {
+    const int w = 503, h = 90;
+    QImage picture(QSize(qCeil(w * ratio), qCeil(h * ratio)), QImage::Format_RGB32);
+    picture.setDevicePixelRatio(ratio);
+    picture.fill(QColor(125, 245, 251));
+    QPainter p(&picture);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(Qt::NoPen);
+    p.setBrush(Qt::black);
+    // Five arrows pointing straight down: a 6-pixel shaft from y 10 to 55, then a 12-pixel head
+    // narrowing to its point at y 71.
+    for (const qreal cx : {127.0, 174.0, 217.0, 259.0, 303.0}) {
+        const QPolygonF arrow{{cx - 3, 10}, {cx + 3, 10}, {cx + 3, 55}, {cx + 6, 55},
+                              {cx, 71},     {cx - 6, 55}, {cx - 3, 55}};
+        p.drawPolygon(arrow);
+    }
+    return picture;
+}
+
+ImageSurface::ImageSurface(qreal devicePixelRatio)
+    : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0) {
+    allocate();
+}
+
+ImageSurface::~ImageSurface() {
+    if (m_painter.isActive())
+        m_painter.end();
+}
+
+void ImageSurface::allocate() {
+    if (m_painter.isActive())
+        m_painter.end();
+    const QSize size(qCeil(kWidth * m_ratio), qCeil(kHeight * m_ratio));
+    m_background = QImage(size, QImage::Format_ARGB32_Premultiplied);
+    m_background.setDevicePixelRatio(m_ratio);
+    m_background.fill(qColour(kBackColor));
+    {
+        QPainter p(&m_background);
+        p.drawImage(QPointF(0, 0), backgroundPicture(m_ratio));
+    }
+    m_image = m_background.copy();
+    m_image.setDevicePixelRatio(m_ratio);
+    m_painter.begin(&m_image);
+    m_painter.setRenderHint(QPainter::Antialiasing);
+    applyPen();
+}
+
+void ImageSurface::setDevicePixelRatio(qreal ratio) {
+    if (!(ratio > 0) || ratio == m_ratio)
+        return;
+    const QImage before = m_image.copy();
+    m_ratio = ratio;
+    allocate();
+    if (m_sinceCls.size() < kReplayLimit)
+        replay();
+    else
+        m_painter.drawImage(QRectF(0, 0, kWidth, kHeight), before);
+}
+
+void ImageSurface::record(const Call& call) {
+    if (!m_replaying && m_sinceCls.size() < kReplayLimit)
+        m_sinceCls.append(call);
+}
+
+void ImageSurface::replay() {
+    const State now = m_state;
+    m_state = m_stateAtCls;
+    applyPen();
+    m_replaying = true;
+    for (const Call& c : m_sinceCls.calls()) {
+        switch (c.op) {
+        case Call::Op::Scale:
+            Scale(c.x1, c.y1, c.x2, c.y2);
+            break;
+        case Call::Op::Line:
+            Line(c.x1, c.y1, c.x2, c.y2);
+            break;
+        case Call::Op::LineTo:
+            Line(c.x1, c.y1);
+            break;
+        case Call::Op::PSet:
+            PSet(c.x1, c.y1);
+            break;
+        case Call::Op::DrawWidth:
+            setDrawWidth(c.width);
+            break;
+        case Call::Op::ForeColor:
+            setForeColor(c.colour);
+            break;
+        default:
+            break;
+        }
+    }
+    m_replaying = false;
+    m_state = now;
+    applyPen();
+}
+
+QPointF ImageSurface::toPixels(float x, float y) const {
+    return {(x - m_state.originX) * m_state.factorX, (y - m_state.originY) * m_state.factorY};
+}
+
+void ImageSurface::Scale(float x1, float y1, float x2, float y2) {
+    // A degenerate or non-finite scale would divide by zero; the previous coordinates stay.
+    const double w = double(x2) - x1, h = double(y2) - y1;
+    if (!std::isfinite(w) || !std::isfinite(h) || w == 0 || h == 0)
+        return;
+    record({Call::Op::Scale, x1, y1, x2, y2});
+    m_state.originX = x1;
+    m_state.originY = y1;
+    m_state.factorX = kWidth / w;
+    m_state.factorY = kHeight / h;
+}
+
+void ImageSurface::Cls() {
+    // Copying the cached background is far cheaper than painting it again.
+    std::copy_n(m_background.constBits(), m_background.sizeInBytes(), m_image.bits());
+    m_sinceCls.clear();
+    m_stateAtCls = m_state;
+}
+
+void ImageSurface::Line(float x1, float y1, float x2, float y2) {
+    record({Call::Op::Line, x1, y1, x2, y2});
+    m_state.current = toPixels(x1, y1);
+    strokeTo(toPixels(x2, y2));
+}
+
+void ImageSurface::Line(float x, float y) {
+    record({Call::Op::LineTo, x, y});
+    strokeTo(toPixels(x, y));
+}
+
+void ImageSurface::PSet(float x, float y) {
+    record({Call::Op::PSet, x, y});
+    m_state.current = toPixels(x, y);
+    dot(m_state.current);
+}
+
+void ImageSurface::setDrawWidth(int width) {
+    record({.op = Call::Op::DrawWidth, .width = width});
+    m_state.drawWidth = width;
+    applyPen();
+}
+
+void ImageSurface::setForeColor(Colour colour) {
+    record({.op = Call::Op::ForeColor, .colour = colour});
+    m_state.foreColor = colour;
+    applyPen();
+}
+
+void ImageSurface::applyPen() {
+    // A width below one still draws a one-pixel line, as a hairline would.
+    QPen pen(qColour(m_state.foreColor), std::max(1, m_state.drawWidth), Qt::SolidLine,
+             Qt::RoundCap, Qt::RoundJoin);
+    m_painter.setPen(pen);
+}
+
+void ImageSurface::strokeTo(QPointF to) {
+    m_painter.drawLine(m_state.current, to);
+    m_state.current = to;
+}
+
+void ImageSurface::dot(QPointF at) {
+    m_painter.drawPoint(at);
+}
+
+} // namespace rotavel::surface

@@ -1,0 +1,84 @@
+#pragma once
+
+#include "surface/call_log.h"
+#include "surface/surface.h"
+
+#include <QImage>
+#include <QPainter>
+#include <QPointF>
+
+namespace rotavel::surface {
+
+// The drawing area as an off-screen, persistent image: what the on-screen drawing area shows and
+// what the headless driver saves. It is allocated at the logical size times the device pixel ratio
+// and tagged with that ratio, so geometry and pen widths stay in logical pixels and a dense screen
+// gets a crisp picture.
+class ImageSurface final : public Surface {
+public:
+    // The interior of the 452 x 430 area inside its 2-pixel border, at 96 dots per inch.
+    static constexpr int kWidth = 448;
+    static constexpr int kHeight = 426;
+    static constexpr Colour kBackColor = 0x00C00000;
+    static constexpr double kTwipsPerPixel = 15.0;
+
+    explicit ImageSurface(qreal devicePixelRatio = 1.0);
+    ~ImageSurface() override;
+
+    void Scale(float x1, float y1, float x2, float y2) override;
+    void Cls() override;
+    void Line(float x1, float y1, float x2, float y2) override;
+    void Line(float x, float y) override;
+    void PSet(float x, float y) override;
+    void setDrawWidth(int width) override;
+    int drawWidth() const override { return m_state.drawWidth; }
+    void setForeColor(Colour colour) override;
+    Colour foreColor() const override { return m_state.foreColor; }
+    void setAutoRedraw(bool on) override { m_autoRedraw = on; }
+    bool autoRedraw() const override { return m_autoRedraw; }
+
+    // The persistent image, at device pixels with its device pixel ratio set.
+    const QImage& image() const { return m_image; }
+    qreal devicePixelRatio() const { return m_ratio; }
+    // Re-renders at another ratio: the background and everything drawn since the last `Cls` are
+    // drawn again at the new density, so moving to a denser screen stays crisp.
+    void setDevicePixelRatio(qreal ratio);
+
+    // Where a user point lands, in logical pixels from the interior's top-left corner.
+    QPointF toPixels(float x, float y) const;
+
+private:
+    // Everything a later call depends on, so a replay can start from the state a clear left.
+    struct State {
+        // Pixel = (user - origin) * factor; the default is twips from the top-left corner.
+        double originX = 0, originY = 0;
+        double factorX = 1.0 / kTwipsPerPixel, factorY = 1.0 / kTwipsPerPixel;
+        int drawWidth = PenDefaults::kDrawWidth;
+        Colour foreColor = PenDefaults::kForeColor;
+        QPointF current; // logical pixels
+    };
+
+    void allocate();
+    void record(const Call& call);
+    void replay();
+    void strokeTo(QPointF to);
+    void dot(QPointF at);
+    void applyPen();
+
+    qreal m_ratio = 1.0;
+    QImage m_background; // background colour and picture, cached at the current ratio
+    QImage m_image;
+    QPainter m_painter;
+
+    State m_state;
+    bool m_autoRedraw = false;
+
+    State m_stateAtCls;
+    CallLog m_sinceCls; // what is on the image now, to draw again at another ratio
+    bool m_replaying = false;
+};
+
+// The 503 x 90 background picture: a light-cyan field with five black arrows pointing down, drawn
+// at the given device pixel ratio.
+QImage backgroundPicture(qreal devicePixelRatio);
+
+} // namespace rotavel::surface

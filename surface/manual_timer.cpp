@@ -1,0 +1,18 @@
+#include "surface/manual_timer.h"
+
+namespace rotavel::surface {
+
+void ManualTimer::setEnabled(bool on) {
+    if (m_log)
+        m_log->append({.op = Call::Op::Timer, .on = on});
+    m_enabled = on;
+}
+
+bool ManualTimer::fire() {
+    if (!m_enabled)
+        return false;
+    deliverTick();
+    return true;
+}
+
+} // namespace rotavel::surface

@@ -1,0 +1,25 @@
+#pragma once
+
+#include "surface/call_log.h"
+#include "surface/timer.h"
+
+namespace rotavel::surface {
+
+// A timer ticked by hand, for tests and the headless driver. Every assignment of `Enabled` is
+// logged when a log is given, even one that changes nothing.
+class ManualTimer final : public Timer {
+public:
+    explicit ManualTimer(CallLog* log = nullptr) : m_log(log) {}
+
+    void setEnabled(bool on) override;
+    bool isEnabled() const override { return m_enabled; }
+
+    // One fire of the timer: the tick is delivered only while enabled. Returns whether it was.
+    bool fire();
+
+private:
+    CallLog* m_log = nullptr;
+    bool m_enabled = false;
+};
+
+} // namespace rotavel::surface

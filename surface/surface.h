@@ -1,0 +1,56 @@
+// The drawing area and the animation timer, as the rotor logic sees them.
+//
+// Layering: ui -> scene -> surface. The rotor logic in scene/ draws only through `Surface` and
+// switches the animation on and off only through `Timer`; both are plain C++ so that scene/ never
+// sees Qt. Behind them stand an off-screen image (image_surface.h, the one piece here that uses
+// QtGui), a recorder that logs every call (recording_surface.h), a hand-ticked timer
+// (manual_timer.h) and, in ui/, the on-screen drawing area and a real 10 ms timer.
+#pragma once
+
+#include <cstdint>
+
+namespace rotavel::surface {
+
+// 0x00BBGGRR; with the top bit set, 0x80000000 + n names system colour n.
+using Colour = std::uint32_t;
+
+inline constexpr Colour kSystemColourFlag = 0x80000000u;
+inline constexpr Colour kHighlightText = 0x8000000Eu; // the pen before the first frame
+
+// Resolves a colour to 0x00RRGGBB for painting; system colours take the usual light scheme, and
+// an unknown system index resolves to black rather than failing.
+std::uint32_t toRgb(Colour colour);
+
+// The drawing area. Coordinates are user units after `Scale`, handed over in single precision.
+class Surface {
+public:
+    virtual ~Surface() = default;
+
+    // User coordinates: (x1, y1) is the interior's top-left corner, (x2, y2) its bottom-right.
+    virtual void Scale(float x1, float y1, float x2, float y2) = 0;
+    // Erases all drawing, leaving the background colour and picture.
+    virtual void Cls() = 0;
+    // A segment from (x1, y1) to (x2, y2) in the current pen; (x2, y2) becomes the current point.
+    virtual void Line(float x1, float y1, float x2, float y2) = 0;
+    // A segment from the current point to (x, y), which becomes the current point.
+    virtual void Line(float x, float y) = 0;
+    // A round dot as wide as the pen; (x, y) becomes the current point.
+    virtual void PSet(float x, float y) = 0;
+
+    // Pen width in pixels; it applies to lines and points alike.
+    virtual void setDrawWidth(int width) = 0;
+    virtual int drawWidth() const = 0;
+    virtual void setForeColor(Colour colour) = 0;
+    virtual Colour foreColor() const = 0;
+    // Drawing goes to a persistent image that stays until `Cls`; switching it on again is harmless.
+    virtual void setAutoRedraw(bool on) = 0;
+    virtual bool autoRedraw() const = 0;
+};
+
+// Start values shared by every realisation of the drawing area.
+struct PenDefaults {
+    static constexpr int kDrawWidth = 1;
+    static constexpr Colour kForeColor = kHighlightText;
+};
+
+} // namespace rotavel::surface
