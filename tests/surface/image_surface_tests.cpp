@@ -1,0 +1,192 @@
+#include "surface/image_surface.h"
+
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+
+using rotavel::surface::ImageSurface;
+
+namespace {
+
+constexpr QRgb kBlue = 0xFF0000C0;
+constexpr QRgb kCyan = 0xFF7DF5FB;
+constexpr QRgb kBlack = 0xFF000000;
+constexpr QRgb kWhite = 0xFFFFFFFF;
+constexpr QRgb kGreen = 0xFF00FF00;
+
+// A surface in the rotor's coordinates: x from -13 to 13, y from -18 (top) to 13 (bottom).
+class RotorArea {
+public:
+    explicit RotorArea(qreal ratio = 1) : m_area(ratio) { m_area.Scale(-13, -18, 13, 13); }
+    ImageSurface* operator->() { return &m_area; }
+    const ImageSurface* operator->() const { return &m_area; }
+    // The pixel at logical (x, y), whatever the ratio.
+    QRgb at(int x, int y) const {
+        const qreal r = m_area.devicePixelRatio();
+        return m_area.image().pixel(int(x * r + r / 2), int(y * r + r / 2));
+    }
+
+private:
+    ImageSurface m_area;
+};
+
+int rowsWithGreen(const RotorArea& a, int x) {
+    int rows = 0;
+    for (int y = 0; y < ImageSurface::kHeight; ++y)
+        rows += qGreen(a.at(x, y)) > 128 && qBlue(a.at(x, y)) < 96;
+    return rows;
+}
+
+} // namespace
+
+TEST(ImageSurface, StartsAsTheBlueAreaWithTheArrowPictureTopLeft) {
+    RotorArea a;
+    EXPECT_EQ(a->image().size(), QSize(448, 426));
+    EXPECT_EQ(a.at(200, 300), kBlue);
+    EXPECT_EQ(a.at(20, 80), kCyan) << "picture covers the top 90 rows";
+    EXPECT_EQ(a.at(440, 80), kCyan) << "its right end is cut off by the interior's edge";
+    EXPECT_EQ(a.at(440, 92), kBlue);
+    for (const int cx : {127, 174, 217, 259, 303}) {
+        EXPECT_EQ(a.at(cx, 30), kBlack) << "shaft at " << cx;
+        EXPECT_EQ(a.at(cx, 62), kBlack) << "head at " << cx;
+        EXPECT_EQ(a.at(cx, 76), kCyan) << "below the point at " << cx;
+        EXPECT_EQ(a.at(cx + 9, 30), kCyan) << "beside the shaft at " << cx;
+    }
+}
+
+TEST(ImageSurface, HubPointLiesHalfWayAcrossAndEighteenThirtyFirstsDown) {
+    RotorArea a;
+    a->setDrawWidth(4);
+    a->setForeColor(0x00FFFFFF);
+    a->PSet(0, 0);
+    const QPointF hub = a->toPixels(0, 0);
+    EXPECT_DOUBLE_EQ(hub.x(), 224);
+    EXPECT_NEAR(hub.y(), 426.0 * 18 / 31, 1e-4);
+    EXPECT_EQ(a.at(224, 247), kWhite);
+    EXPECT_EQ(a.at(223, 247), kWhite);
+    EXPECT_EQ(a.at(219, 247), kBlue) << "a dot as wide as the pen, no wider";
+    EXPECT_EQ(a.at(224, 251), kBlue);
+}
+
+TEST(ImageSurface, WideGreenPenDrawsFourPixelLinesUntilChanged) {
+    RotorArea a;
+    a->setDrawWidth(4);
+    a->setForeColor(0x0000FF00);
+    a->Line(-5, 5, 5, 5);
+    a->Line(-5, 9, 5, 9); // the pen holds for later lines
+    EXPECT_EQ(rowsWithGreen(a, 224), 8);
+    const int y = int(a->toPixels(0, 5).y());
+    EXPECT_EQ(a.at(224, y), kGreen) << "the core is exactly the pen colour";
+    EXPECT_EQ(a.at(224, y - 4), kBlue);
+    EXPECT_EQ(a.at(224, y + 4), kBlue);
+}
+
+TEST(ImageSurface, CirclesComeOutAQuarterWiderThanTall) {
+    RotorArea a;
+    a->setForeColor(0x00FFFFFF);
+    a->PSet(2, 0);
+    for (double t = 0.1; t <= 6.3; t += 0.1)
+        a->Line(float(2 * std::cos(t)), float(2 * std::sin(t)));
+    int left = 448, right = 0, top = 426, bottom = 0;
+    for (int y = 0; y < 426; ++y)
+        for (int x = 0; x < 448; ++x)
+            if (qRed(a.at(x, y)) > 128 && y > 100) {
+                left = std::min(left, x), right = std::max(right, x);
+                top = std::min(top, y), bottom = std::max(bottom, y);
+            }
+    const double ratio = double(right - left) / (bottom - top);
+    EXPECT_NEAR(ratio, (448.0 / 26) / (426.0 / 31), 0.06);
+}
+
+TEST(ImageSurface, LineToStartsAtTheCurrentPoint) {
+    RotorArea a;
+    a->setDrawWidth(2);
+    a->setForeColor(0x00FFFFFF);
+    a->PSet(-6, 0);
+    a->Line(6, 0);
+    const int y = int(a->toPixels(0, 0).y());
+    for (const int x : {130, 224, 300})
+        EXPECT_EQ(qRed(a.at(x, y)), 255) << x;
+}
+
+TEST(ImageSurface, ClsBringsBackBackgroundAndPictureOnly) {
+    RotorArea a;
+    a->setDrawWidth(4);
+    a->setForeColor(0x0000FF00);
+    a->Line(-13, -18, 13, 13);
+    a->Line(-13, -15, 13, -15);
+    a->Cls();
+    RotorArea fresh;
+    EXPECT_EQ(a->image(), fresh->image());
+    EXPECT_EQ(a->drawWidth(), 4) << "clearing keeps the pen";
+}
+
+TEST(ImageSurface, DefaultCoordinatesAreTwipsUntilScaled) {
+    ImageSurface a;
+    a.setDrawWidth(4);
+    a.setForeColor(0x00FFFFFF);
+    a.PSet(1500, 3000); // 100, 200 pixels
+    EXPECT_EQ(a.image().pixel(100, 200), kWhite);
+}
+
+TEST(ImageSurface, InitialPenIsOnePixelInTheHighlightTextColour) {
+    RotorArea a;
+    EXPECT_EQ(a->drawWidth(), 1);
+    EXPECT_EQ(a->foreColor(), 0x8000000Eu);
+    a->Line(-1, 0, 1, 0);
+    const int y = int(a->toPixels(0, 0).y());
+    EXPECT_EQ(qRed(a.at(224, y)) + qRed(a.at(224, y - 1)) > 200, true) << "drawn white";
+    EXPECT_EQ(a.at(224, y - 3), kBlue);
+    EXPECT_EQ(a.at(224, y + 3), kBlue);
+}
+
+TEST(ImageSurface, DenseScreensGetTheSameGeometryAtTwiceThePixels) {
+    RotorArea a(2);
+    EXPECT_EQ(a->image().size(), QSize(896, 852));
+    EXPECT_EQ(a->image().devicePixelRatio(), 2);
+    a->setDrawWidth(4);
+    a->setForeColor(0x0000FF00);
+    a->Line(-5, 5, 5, 5);
+    EXPECT_EQ(rowsWithGreen(a, 224), 4);
+    EXPECT_EQ(a->image().pixel(448, int(2 * a->toPixels(0, 5).y())), kGreen);
+    EXPECT_EQ(a.at(127, 30), kBlack) << "the picture is drawn at the ratio too";
+}
+
+TEST(ImageSurface, ChangingTheRatioRedrawsWhatIsOnTheImageCrisply) {
+    RotorArea a;
+    a->setDrawWidth(4);
+    a->setForeColor(0x0000FF00);
+    a->Cls();
+    a->Line(-5, 5, 5, 5);
+    a->setForeColor(0x00FFFFFF);
+    a->setDevicePixelRatio(2);
+    RotorArea direct(2);
+    direct->setDrawWidth(4);
+    direct->setForeColor(0x0000FF00);
+    direct->Line(-5, 5, 5, 5);
+    EXPECT_EQ(a->image(), direct->image());
+    EXPECT_EQ(a->foreColor(), 0x00FFFFFFu) << "the pen in force survives the change";
+    a->Line(-5, 9, 5, 9);
+    EXPECT_EQ(a.at(224, int(a->toPixels(0, 9).y())), kWhite);
+}
+
+// Nothing the area is handed may crash it or draw outside it.
+TEST(ImageSurface, OutlandishInputIsClippedOrIgnored) {
+    RotorArea a;
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    a->setDrawWidth(4);
+    a->Line(-1e30f, 0, 1e30f, 0);
+    a->Line(nan, nan);
+    a->Line(inf, -inf, 0, 0);
+    a->PSet(nan, 1);
+    a->PSet(1e9f, 1e9f);
+    a->Scale(1, 1, 1, 5);   // degenerate: the rotor's coordinates stay
+    a->Scale(0, 0, nan, 1); // likewise
+    EXPECT_DOUBLE_EQ(a->toPixels(0, 0).x(), 224);
+    a->setDrawWidth(0);
+    a->Line(-3, -3, 3, 3);
+    a->setDrawWidth(-5);
+    a->PSet(0, 0);
+    EXPECT_EQ(a.at(10, 400), kBlue);
+}
