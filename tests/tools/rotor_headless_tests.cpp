@@ -1,0 +1,63 @@
+// The executable end to end: the exit statuses and what goes to each stream.
+#include <QImage>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct Outcome {
+    int status = -1;
+    QByteArray out, err;
+};
+
+Outcome runTool(const QByteArray& script) {
+    QProcess tool;
+    tool.start(QStringLiteral(ROTOR_HEADLESS), {});
+    EXPECT_TRUE(tool.waitForStarted(30000));
+    tool.write(script);
+    tool.closeWriteChannel();
+    EXPECT_TRUE(tool.waitForFinished(60000));
+    EXPECT_EQ(tool.exitStatus(), QProcess::NormalExit);
+    return {tool.exitCode(), tool.readAllStandardOutput(), tool.readAllStandardError()};
+}
+
+} // namespace
+
+TEST(RotorHeadless, BadScriptExits2ReportingEveryBadLineAndRunningNothing) {
+    const Outcome o = runTool("load\nbogus\nrun\ntick x\nclose\n");
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    EXPECT_EQ(o.err,
+              "rotor-headless: line 2: unknown command \"bogus\" (commands: load, activate, "
+              "run, menu, tick, queue, close, state, save)\n"
+              "rotor-headless: line 4: count \"x\" is not a whole number from 1 to 1000000\n");
+}
+
+TEST(RotorHeadless, CloseExits0AndLaterLinesAreCheckedButNotRun) {
+    const Outcome closed = runTool("load\nclose\nrun\ntick\n");
+    EXPECT_EQ(closed.status, 0);
+    EXPECT_EQ(closed.out, "event load\nscale -13 -18 13 13\nevent close\n");
+    EXPECT_EQ(closed.err, "");
+    const Outcome checked = runTool("load\nclose\nmenu seven\n");
+    EXPECT_EQ(checked.status, 2);
+    EXPECT_EQ(checked.out, "");
+}
+
+TEST(RotorHeadless, SaveWritesTheAreaInteriorAsPngAndExits1OnlyWhenItCannot) {
+    QTemporaryDir dir;
+    const QString path = dir.filePath("a.png");
+    EXPECT_EQ(runTool("load\nactivate\nrun\ntick\nsave " + path.toUtf8() + "\n").status, 0);
+    const QImage png(path, "PNG");
+    ASSERT_EQ(png.size(), QSize(448, 426));
+    EXPECT_EQ(png.pixel(447, 425), qRgb(0, 0, 192)); // background colour
+    EXPECT_EQ(png.pixel(2, 2), qRgb(125, 245, 251)); // the picture's light cyan
+    EXPECT_GT(qGreen(png.pixel(224, 247)), 200);     // the white hub at (0, 0)
+    EXPECT_GT(qBlue(png.pixel(224, 247)), 200);
+
+    const Outcome failed = runTool("load\nsave " + dir.path().toUtf8() + "\nrun\n");
+    EXPECT_EQ(failed.status, 1);
+    EXPECT_EQ(failed.out, "event load\nscale -13 -18 13 13\n");
+    EXPECT_TRUE(failed.err.startsWith("rotor-headless: line 2: cannot save \""))
+        << failed.err.data();
+}

@@ -1,0 +1,101 @@
+#include "tools/script.h"
+
+#include <gtest/gtest.h>
+#include <string>
+
+using rotavel::tools::Command;
+using rotavel::tools::parseScript;
+using rotavel::tools::quoted;
+using rotavel::tools::ScriptError;
+using Kind = Command::Kind;
+using namespace std::string_literals;
+
+namespace {
+
+// Only printable ASCII: what a message may carry whatever the script held.
+bool printableAscii(const std::string& s) {
+    for (const char c : s)
+        if (c < 0x20 || c > 0x7E)
+            return false;
+    return true;
+}
+
+} // namespace
+
+TEST(Script, ReadsEveryFormSkippingBlanksCommentsAndCarriageReturns) {
+    const auto s = parseScript("# a comment\n\n \t\nload\r\n\tactivate  \nrun\nmenu tthree\n"
+                               "tick\ntick 0042\ntick\t1000000\nqueue menu eeight\nqueue tick\n"
+                               "queue run\nqueue close\n  #load x\nstate\nsave /tmp/a.png\nclose");
+    ASSERT_TRUE(s.ok()) << s.errors.front().what;
+    ASSERT_EQ(s.commands.size(), 14u);
+    const Command& first = s.commands[0];
+    EXPECT_EQ(first.kind, Kind::Load);
+    EXPECT_EQ(first.line, 4u);
+    EXPECT_EQ(s.commands[3].preset->nvanes, 3);
+    EXPECT_EQ(s.commands[4].count, 1u);
+    EXPECT_EQ(s.commands[5].count, 42u);
+    EXPECT_EQ(s.commands[6].count, 1000000u);
+    EXPECT_TRUE(s.commands[7].queued);
+    EXPECT_EQ(s.commands[7].preset->item, "eeight");
+    EXPECT_EQ(s.commands[8].kind, Kind::Tick);
+    EXPECT_TRUE(s.commands[8].queued);
+    EXPECT_EQ(s.commands[10].kind, Kind::Close);
+    EXPECT_TRUE(s.commands[10].queued);
+    EXPECT_EQ(s.commands[11].kind, Kind::State);
+    EXPECT_EQ(s.paths.at(s.commands[12].path), "/tmp/a.png");
+    EXPECT_EQ(s.commands[13].kind, Kind::Close);
+    EXPECT_FALSE(s.commands[13].queued);
+    EXPECT_EQ(s.commands[13].line, 18u); // the last line needs no newline
+}
+
+TEST(Script, ReportsEveryBadLineWithItsNumberAndFirstFault) {
+    const auto s = parseScript("load\nlaod\nload now\nmenu\nmenu seven\nmenu oone two\ntick 0\n"
+                               "tick 1000001\ntick -1\ntick +5\ntick 1e3\ntick 2 3\nqueue\n"
+                               "queue load\nqueue tick 2\nqueue menu\nsave\nsave a b\nLOAD\n"
+                               "load\r\r\nrun\n");
+    const std::vector<ScriptError> expected{
+        {2, "unknown command \"laod\" (commands: load, activate, run, menu, tick, queue, close, "
+            "state, save)"},
+        {3, "extra word \"now\" after \"load\""},
+        {4, "\"menu\" needs an item: oone, mvn1, tthree, mv2, ffive, ssix or eeight"},
+        {5, "unknown menu item \"seven\" (items: oone, mvn1, tthree, mv2, ffive, ssix or eeight)"},
+        {6, "extra word \"two\" after \"menu oone\""},
+        {7, "count \"0\" is not a whole number from 1 to 1000000"},
+        {8, "count \"1000001\" is not a whole number from 1 to 1000000"},
+        {9, "count \"-1\" is not a whole number from 1 to 1000000"},
+        {10, "count \"+5\" is not a whole number from 1 to 1000000"},
+        {11, "count \"1e3\" is not a whole number from 1 to 1000000"},
+        {12, "extra word \"3\" after \"tick N\""},
+        {13, "\"queue\" needs an event: run, menu ITEM, close or tick"},
+        {14, "cannot queue \"load\": only run, menu ITEM, close or tick can be held"},
+        {15, "extra word \"2\" after \"queue tick\""},
+        {16, "\"queue menu\" needs an item: oone, mvn1, tthree, mv2, ffive, ssix or eeight"},
+        {17, "\"save\" needs a path"},
+        {18, "extra word \"b\" after \"save PATH\""},
+        {19, "unknown command \"LOAD\" (commands: load, activate, run, menu, tick, queue, close, "
+             "state, save)"},
+        {20, "unknown command \"load\\x0D\" (commands: load, activate, run, menu, tick, queue, "
+             "close, state, save)"},
+    };
+    EXPECT_EQ(s.errors, expected);
+}
+
+TEST(Script, HostileBytesGiveBoundedPrintableMessages) {
+    std::string text = "tick 99999999999999999999999999999\n";
+    text += std::string("menu \0\xFF\x1B[2J\"\\", 13) + "\n";
+    text += "save a\0b\n"s;
+    text += std::string(100000, 'x') + "\n";
+    text += "\xE2\x80\xAE\n"; // a right-to-left override
+    const auto s = parseScript(text);
+    ASSERT_EQ(s.errors.size(), 5u);
+    for (const ScriptError& e : s.errors) {
+        EXPECT_TRUE(printableAscii(e.what)) << e.what;
+        EXPECT_LT(e.what.size(), 200u) << e.what;
+    }
+    EXPECT_NE(s.errors[1].what.find(R"("\x00\xFF\x1B[2J\"\\")"), std::string::npos);
+    EXPECT_NE(s.errors[2].what.find("NUL"), std::string::npos);
+    EXPECT_NE(s.errors[3].what.find("xxx\"..."), std::string::npos);
+    EXPECT_EQ(quoted("caf\xC3\xA9"), "\"caf\xC3\xA9\""); // well-formed text stays readable
+    EXPECT_EQ(quoted("\xC3"), "\"\\xC3\"");              // a cut sequence does not
+    EXPECT_EQ(quoted("\xC0\xAF"), "\"\\xC0\\xAF\"");     // nor an overlong one
+}
