@@ -35,6 +35,8 @@ struct Call {
 // The trace line of a call, e.g. "line -1 0 1 0" or "forecolor 0x0000FF00"; coordinates are the
 // single-precision values as "%.9g", so the text gives back the exact float.
 std::string formatCall(const Call& call);
+// The same line appended to `out`, which allocates nothing once `out` has room.
+void appendCall(std::string& out, const Call& call);
 
 // An ordered log of calls, shared by the recording surface, the manual timer and a host's yield so
 // that one sequence shows how they interleave. Appending never allocates until the reserve is used.

@@ -172,8 +172,10 @@ void HeadlessDriver::event(std::string_view name, std::string_view detail) {
 
 void HeadlessDriver::printCalls() {
     for (const surface::Call& call : m_log.calls()) {
-        write(surface::formatCall(call));
-        write("\n");
+        surface::appendCall(m_buffer, call);
+        m_buffer += '\n';
+        if (m_buffer.size() >= kBlock)
+            flush();
     }
     m_log.clear();
 }
