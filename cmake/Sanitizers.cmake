@@ -1,0 +1,8 @@
+# ROTAVEL_SANITIZE=ON builds everything with AddressSanitizer and UndefinedBehaviorSanitizer, and any
+# report stops the program.
+option(ROTAVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
+if(ROTAVEL_SANITIZE)
+  set(_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_compile_options(${_san})
+  add_link_options(${_san})
+endif()
