@@ -9,15 +9,17 @@ CMAKE_ARGS ?=
 # What building, testing and running need from Debian.
 BUILD_PKGS := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
 RUN_PKGS   := fonts-dejavu-core
-TEST_PKGS  := xvfb xauth xdotool
+TEST_PKGS  := xvfb xauth xdotool valgrind
+FUZZ_PKGS  := clang libclang-rt-14-dev
 
-.PHONY: all deps build run test bench clean
+.PHONY: all deps build run test test-sanitize soak fuzz bench clean
 
 all: build
 
 # Installs only the packages that are missing; `apt-get update` runs only if something is.
+PKGS ?= $(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS)
 deps:
-	@missing=$$(for p in $(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS); do \
+	@missing=$$(for p in $(PKGS); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
 	  done); \
 	if [ -n "$$missing" ]; then \
@@ -38,8 +40,28 @@ run: build
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
+# Everything built with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the test.
+# The soak is left out: its memory figures mean nothing under the sanitizer's allocator.
+SAN_BUILD := build-sanitize
+SAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
+	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
+test-sanitize: deps
+	@[ -f $(SAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
+	    -DROTAVEL_SANITIZE=ON -DROTAVEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
+	cmake --build $(SAN_BUILD) -j $(JOBS)
+	cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE soak
+
+# The memory soak alone: 1,000 whole animations (ROTOR_SOAK_ANIMATIONS to change).
+soak: build
+	cd $(BUILD) && ctest --output-on-failure -L soak
+
+fuzz:
+	@$(MAKE) --no-print-directory deps PKGS="$(BUILD_PKGS) $(FUZZ_PKGS)"
+	tests/tools/run_fuzz.sh build-fuzz $${FUZZ_SECONDS:-60}
+
 bench: build
 	@for b in $(BUILD)/bench/*_benchmark; do echo "== $$b"; $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
 
 clean:
-	rm -rf $(BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz

@@ -3,6 +3,8 @@
 option(ROTAVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)
 if(ROTAVEL_SANITIZE)
   set(_san -fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  # Debug builds keep every check; -O1 keeps the suite quick enough to run on every change.
+  add_compile_options(-O1)
   add_compile_options(${_san})
   add_link_options(${_san})
 endif()
