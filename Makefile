@@ -65,3 +65,8 @@ bench: build
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz
+
+# The main window's timing on a screen of its own: start-up, pace, CPU, wakeups while stopped.
+.PHONY: timing
+timing: build
+	xvfb-run -a -s "-screen 0 1024x768x24" ./$(BUILD)/bench/window_timing

@@ -1,7 +1,8 @@
 #include "surface/image_surface.h"
 
-#include <QPainterPath>
-#include <QPen>
+#include "surface/span_rasteriser.h"
+
+#include <QPainter>
 #include <QPolygonF>
 #include <algorithm>
 #include <cmath>
@@ -41,18 +42,25 @@ QImage backgroundPicture(qreal ratio) {
 }
 
 ImageSurface::ImageSurface(qreal devicePixelRatio)
-    : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0) {
+    : ImageSurface(std::make_unique<SpanRasteriser>(), devicePixelRatio) {}
+
+ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, qreal devicePixelRatio)
+    : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0),
+      m_rasteriser(rasteriser ? std::move(rasteriser) : std::make_unique<SpanRasteriser>()) {
     allocate();
+    m_rasteriser->attach(m_image, m_background);
+    applyPen();
 }
 
-ImageSurface::~ImageSurface() {
-    if (m_painter.isActive())
-        m_painter.end();
+ImageSurface::~ImageSurface() = default;
+
+const QImage& ImageSurface::image() const {
+    m_rasteriser->flush();
+    return m_image;
 }
 
+// The background and a fresh image showing it, at the current ratio.
 void ImageSurface::allocate() {
-    if (m_painter.isActive())
-        m_painter.end();
     const QSize size(qCeil(kWidth * m_ratio), qCeil(kHeight * m_ratio));
     m_background = QImage(size, QImage::Format_ARGB32_Premultiplied);
     m_background.setDevicePixelRatio(m_ratio);
@@ -63,21 +71,26 @@ void ImageSurface::allocate() {
     }
     m_image = m_background.copy();
     m_image.setDevicePixelRatio(m_ratio);
-    m_painter.begin(&m_image);
-    m_painter.setRenderHint(QPainter::Antialiasing);
-    applyPen();
 }
 
 void ImageSurface::setDevicePixelRatio(qreal ratio) {
     if (!(ratio > 0) || ratio == m_ratio)
         return;
-    const QImage before = m_image.copy();
+    m_rasteriser->flush();
+    m_rasteriser->detach();
+    const QImage before = m_image;
     m_ratio = ratio;
     allocate();
-    if (m_sinceCls.size() < kReplayLimit)
+    const bool replayable = m_sinceCls.size() < kReplayLimit;
+    if (!replayable) {
+        QPainter p(&m_image);
+        p.setRenderHint(QPainter::SmoothPixmapTransform);
+        p.drawImage(QRectF(0, 0, kWidth, kHeight), before);
+    }
+    m_rasteriser->attach(m_image, m_background);
+    applyPen();
+    if (replayable)
         replay();
-    else
-        m_painter.drawImage(QRectF(0, 0, kWidth, kHeight), before);
 }
 
 void ImageSurface::record(const Call& call) {
@@ -136,8 +149,7 @@ void ImageSurface::Scale(float x1, float y1, float x2, float y2) {
 }
 
 void ImageSurface::Cls() {
-    // Copying the cached background is far cheaper than painting it again.
-    std::copy_n(m_background.constBits(), m_background.sizeInBytes(), m_image.bits());
+    m_rasteriser->clear();
     m_sinceCls.clear();
     m_stateAtCls = m_state;
 }
@@ -173,18 +185,16 @@ void ImageSurface::setForeColor(Colour colour) {
 
 void ImageSurface::applyPen() {
     // A width below one still draws a one-pixel line, as a hairline would.
-    QPen pen(qColour(m_state.foreColor), std::max(1, m_state.drawWidth), Qt::SolidLine,
-             Qt::RoundCap, Qt::RoundJoin);
-    m_painter.setPen(pen);
+    m_rasteriser->setPen(toRgb(m_state.foreColor), std::max(1, m_state.drawWidth));
 }
 
 void ImageSurface::strokeTo(QPointF to) {
-    m_painter.drawLine(m_state.current, to);
+    m_rasteriser->segment(m_state.current, to);
     m_state.current = to;
 }
 
 void ImageSurface::dot(QPointF at) {
-    m_painter.drawPoint(at);
+    m_rasteriser->dot(at);
 }
 
 } // namespace rotavel::surface

@@ -1,18 +1,19 @@
 #pragma once
 
 #include "surface/call_log.h"
+#include "surface/rasteriser.h"
 #include "surface/surface.h"
 
 #include <QImage>
-#include <QPainter>
 #include <QPointF>
+#include <memory>
 
 namespace rotavel::surface {
 
 // The drawing area as an off-screen, persistent image: what the on-screen drawing area shows and
 // what the headless driver saves. It is allocated at the logical size times the device pixel ratio
 // and tagged with that ratio, so geometry and pen widths stay in logical pixels and a dense screen
-// gets a crisp picture.
+// gets a crisp picture. The pixels of strokes and points are a `Rasteriser`'s work.
 class ImageSurface final : public Surface {
 public:
     // The interior of the 452 x 430 area inside its 2-pixel border, at 96 dots per inch.
@@ -22,6 +23,8 @@ public:
     static constexpr double kTwipsPerPixel = 15.0;
 
     explicit ImageSurface(qreal devicePixelRatio = 1.0);
+    // Draws strokes and points with another rasteriser (the benchmark's QPainter reference).
+    ImageSurface(std::unique_ptr<Rasteriser> rasteriser, qreal devicePixelRatio);
     ~ImageSurface() override;
 
     void Scale(float x1, float y1, float x2, float y2) override;
@@ -36,8 +39,9 @@ public:
     void setAutoRedraw(bool on) override { m_autoRedraw = on; }
     bool autoRedraw() const override { return m_autoRedraw; }
 
-    // The persistent image, at device pixels with its device pixel ratio set.
-    const QImage& image() const { return m_image; }
+    // The persistent image, at device pixels with its device pixel ratio set, with every stroke
+    // drawn so far in it (strokes held back by the rasteriser are composited first).
+    const QImage& image() const;
     qreal devicePixelRatio() const { return m_ratio; }
     // Re-renders at another ratio: the background and everything drawn since the last `Cls` are
     // drawn again at the new density, so moving to a denser screen stays crisp.
@@ -66,8 +70,8 @@ private:
 
     qreal m_ratio = 1.0;
     QImage m_background; // background colour and picture, cached at the current ratio
-    QImage m_image;
-    QPainter m_painter;
+    // Reading the image composites held-back strokes into it, hence mutable.
+    mutable QImage m_image;
 
     State m_state;
     bool m_autoRedraw = false;
@@ -75,6 +79,9 @@ private:
     State m_stateAtCls;
     CallLog m_sinceCls; // what is on the image now, to draw again at another ratio
     bool m_replaying = false;
+
+    // Last, so it lets go of the image before the image goes.
+    std::unique_ptr<Rasteriser> m_rasteriser;
 };
 
 // The 503 x 90 background picture: a light-cyan field with five black arrows pointing down, drawn

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QImage>
+#include <QPointF>
+#include <QRgb>
+
+namespace rotavel::surface {
+
+// How the image surface's pens reach the pixels. The surface keeps the coordinates, the pen and
+// the persistent image; a rasteriser only turns round-capped strokes and round dots, given in
+// logical pixels, into pixels of that image. The program draws with `SpanRasteriser`; the
+// benchmark and the picture tests compare it with one that makes a QPainter call per stroke.
+class Rasteriser {
+public:
+    virtual ~Rasteriser() = default;
+
+    // From now on draws on `image` (at its device pixel ratio); `clear` brings back `background`,
+    // an image of the same size and format. The image may already hold a picture: the first
+    // `clear` restores all of it. Both must stay alive and unmoved until `detach`.
+    virtual void attach(QImage& image, const QImage& background) = 0;
+    // Lets go of the image, so the surface can reallocate it. Call `flush` first to keep strokes.
+    virtual void detach() = 0;
+    // The pen for later strokes: an opaque colour and a width of at least 1 logical pixel.
+    virtual void setPen(QRgb colour, int width) = 0;
+    // A straight stroke with round ends; any input is safe, non-finite points draw nothing.
+    virtual void segment(QPointF from, QPointF to) = 0;
+    // A round dot as wide as the pen.
+    virtual void dot(QPointF at) = 0;
+    // Puts every stroke drawn so far into the image's pixels; a rasteriser may hold strokes back
+    // until then (or until the pen colour changes).
+    virtual void flush() = 0;
+    // The image shows the background again; strokes held back are dropped.
+    virtual void clear() = 0;
+};
+
+} // namespace rotavel::surface

@@ -1,0 +1,141 @@
+#!/usr/bin/env bash
+# The real program on a real X server, driven like a user: find the window by its caption, click
+# Run, watch the picture animate and come to rest, close the window, expect exit status 0. Then
+# once more, closing it in the middle of the animation.
+#
+# usage: window_e2e_test.sh PROGRAM X11_WINDOW_TOOL [SCREENSHOT.png]
+# With a third argument the window is also saved there, mid-animation.
+# Needs Xvfb and xdotool (Debian packages xvfb and xdotool).
+set -euo pipefail
+
+program=$1
+tool=$2
+screenshot=${3:-}
+
+for command in Xvfb xdotool; do
+    if ! command -v "$command" >/dev/null; then
+        echo "FAIL: $command is missing (install the Debian packages xvfb and xdotool)"
+        exit 1
+    fi
+done
+
+work=$(mktemp -d)
+xvfb=
+app=
+cleanup() {
+    [[ -n $app ]] && kill "$app" 2>/dev/null || true
+    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    if [[ -s $work/program.log ]]; then
+        echo "--- program output"
+        cat "$work/program.log"
+    fi
+    exit 1
+}
+
+now_ms() { echo $(($(date +%s%N) / 1000000)); }
+
+# Runs the rest of the arguments every 0.1 s until they succeed or $1 seconds have passed.
+wait_until() {
+    local deadline=$(($(now_ms) + $1 * 1000))
+    shift
+    until "$@"; do
+        (($(now_ms) < deadline)) || return 1
+        sleep 0.1
+    done
+}
+
+# A display of our own: Xvfb picks a free number and tells it on file descriptor 3.
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+xvfb=$!
+has_line() { [[ $(wc -l <"$1") -ge 1 ]]; }
+wait_until 10 has_line "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
+export DISPLAY=":$(head -n 1 "$work/display")"
+unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR
+
+window=
+menu_height=
+start_program() {
+    "$program" >"$work/program.log" 2>&1 &
+    app=$!
+    window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Rotavel Motion$' | head -n 1) ||
+        fail "no window captioned \"Rotavel Motion\" appeared"
+    local WIDTH HEIGHT X Y SCREEN WINDOW
+    eval "$(xdotool getwindowgeometry --shell "$window")"
+    # The client area is 455 x 427 below the menu bar.
+    [[ $WIDTH -eq 455 && $HEIGHT -gt 427 ]] || fail "window is ${WIDTH}x${HEIGHT}"
+    menu_height=$((HEIGHT - 427))
+}
+
+# The drawing area's interior below the Run button, where the rotor turns.
+picture() { "$tool" checksum "$window" 2 $((menu_height + 42)) 448 384; }
+
+click_run() {
+    # A click from a pointer that never moved may be ignored: move it onto the button first.
+    xdotool mousemove --window "$window" --sync 44 $((menu_height + 24))
+    xdotool click 1
+}
+
+changed_from() { [[ $(picture) != "$1" ]]; }
+
+# Three samples in a row that agree, a fifth of a second apart: the picture has come to rest.
+last=
+same=0
+at_rest() {
+    local now
+    now=$(picture)
+    if [[ $now == "$last" ]]; then
+        same=$((same + 1))
+    else
+        same=0
+        last=$now
+    fi
+    ((same >= 2)) || { sleep 0.1; return 1; }
+}
+
+close_and_expect_success() {
+    "$tool" close "$window"
+    has_ended() { ! kill -0 "$app" 2>/dev/null; }
+    wait_until 10 has_ended || fail "the program did not end after its window was closed"
+    local status=0
+    wait "$app" || status=$?
+    app=
+    ((status == 0)) || fail "exit status $status after closing the window"
+}
+
+# 1. A whole animation.
+start_program
+background=$(picture)
+click_run
+clicked=$(now_ms)
+wait_until 5 changed_from "$background" || fail "the picture did not change after Run"
+frame=$(picture)
+wait_until 5 changed_from "$frame" || fail "the picture changed once but is not animating"
+if [[ -n $screenshot ]]; then
+    # A second and a half into the run, when the rotor has turned a little.
+    past() { (($(now_ms) - clicked >= $1)); }
+    wait_until 5 past 1500
+    "$tool" grab "$window" "$screenshot"
+fi
+wait_until 20 at_rest || fail "the animation did not stop"
+elapsed=$(($(now_ms) - clicked))
+# 503 ticks of 10 ms; the rest detector adds its own 0.4 s or so.
+((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
+[[ $(picture) != "$background" ]] || fail "the last frame did not stay on screen"
+close_and_expect_success
+
+# 2. Closed while animating: the close lands between frames or inside a frame's yield.
+start_program
+background=$(picture)
+click_run
+wait_until 5 changed_from "$background" || fail "the picture did not change after Run"
+close_and_expect_success
+
+kill "$xvfb" 2>/dev/null || true
+xvfb=
+echo "PASS"

@@ -1,0 +1,61 @@
+// The main window, `Form1`: the program's one window, its Run button, vane menu, drawing area and
+// timer, and the wiring of its events to the rotor logic.
+//
+// Layering: ui -> scene -> surface. The rotor logic (scene::Rotor) is plain C++ and knows the
+// window only through three small interfaces, each realised here on Qt Widgets:
+//   - surface::Surface by DrawingArea (`Picture1`): draws into an off-screen persistent image
+//     (surface::ImageSurface) that its paintEvent copies to the screen;
+//   - surface::Timer by AnimationTimer (`Timer1`): a precise 10 ms QTimer that never nests;
+//   - scene::Host by EventLoopHost: the frame's yield, one pass over pending events.
+// The window owns all of them and the rotor, creates them with the stored layout, and forwards
+// load, activation, the Run click, the menu clicks and the close to the rotor.
+#pragma once
+
+#include "scene/rotor.h"
+#include "ui/animation_timer.h"
+#include "ui/event_loop_host.h"
+
+#include <QMainWindow>
+
+class QPushButton;
+
+namespace rotavel::ui {
+
+class DrawingArea;
+
+class MainWindow final : public QMainWindow {
+    Q_OBJECT
+
+public:
+    // The client area below the menu bar, at 15 twips a pixel.
+    static constexpr QSize kClientSize{455, 427};
+    static constexpr QRgb kBackColor = 0xE0E0E0; // shows only in the strip right of the picture
+
+    // Builds the window with its stored layout and runs the rotor's load; the timer is off.
+    explicit MainWindow(QWidget* parent = nullptr);
+    ~MainWindow() override;
+
+    // For tests and the timing harness: the state the events act on.
+    const scene::Rotor& rotor() const { return m_rotor; }
+    DrawingArea* picture() const { return m_picture; }
+    QPushButton* runButton() const { return m_run; }
+    QTimer* timer() const { return m_timer.qtimer(); }
+
+protected:
+    bool event(QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void buildMenu();
+
+    QWidget* m_client;      // the client area below the menu bar
+    DrawingArea* m_picture; // `Picture1`, owned by m_client
+    QPushButton* m_run;     // `Command1`, owned by m_client
+    AnimationTimer m_timer; // `Timer1`; its QTimer is owned by the window
+    EventLoopHost m_host;
+    scene::Rotor m_rotor;
+    bool m_shownOnce = false;
+};
+
+} // namespace rotavel::ui
