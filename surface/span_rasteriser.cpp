@@ -20,33 +20,46 @@ bool clipToRect(double& ax, double& ay, double& bx, double& by, double left, dou
     const double dx = bx - ax, dy = by - ay;
     if (!std::isfinite(dx) || !std::isfinite(dy))
         return false;
+    enum Edge { None, Left, Right, Top, Bottom };
     double t0 = 0, t1 = 1;
+    Edge enter = None, leave = None;
     // One edge: p * t <= q keeps the point inside.
-    const auto edge = [&](double p, double q) {
+    const auto edge = [&](double p, double q, Edge e) {
         if (p == 0)
             return q >= 0;
         const double t = q / p;
         if (p < 0) {
             if (t > t1)
                 return false;
-            t0 = std::max(t0, t);
+            if (t > t0)
+                t0 = t, enter = e;
         } else {
             if (t < t0)
                 return false;
-            t1 = std::min(t1, t);
+            if (t < t1)
+                t1 = t, leave = e;
         }
         return true;
     };
-    if (!edge(-dx, ax - left) || !edge(dx, right - ax) || !edge(-dy, ay - top) ||
-        !edge(dy, bottom - ay))
+    if (!edge(-dx, ax - left, Left) || !edge(dx, right - ax, Right) || !edge(-dy, ay - top, Top) ||
+        !edge(dy, bottom - ay, Bottom))
         return false;
-    const double cx0 = ax + t0 * dx, cy0 = ay + t0 * dy;
-    const double cx1 = ax + t1 * dx, cy1 = ay + t1 * dy;
-    // Rounding on absurdly distant input must not carry a point back out of reach.
-    ax = std::clamp(cx0, left, right);
-    ay = std::clamp(cy0, top, bottom);
-    bx = std::clamp(cx1, left, right);
-    by = std::clamp(cy1, top, bottom);
+    // A cut point lies on its edge exactly: with far-off ends, a + t * d would lose the edge's
+    // coordinate to rounding (a horizontal line from -1e30 to 1e30 would shrink to a dot).
+    const auto cut = [&](double t, Edge e, double& x, double& y) {
+        double cx = ax + t * dx, cy = ay + t * dy;
+        if (e == Left || e == Right)
+            cx = e == Left ? left : right;
+        if (e == Top || e == Bottom)
+            cy = e == Top ? top : bottom;
+        // Rounding on absurdly distant input must not carry a point back out of reach.
+        x = std::clamp(cx, left, right);
+        y = std::clamp(cy, top, bottom);
+    };
+    double x0 = ax, y0 = ay, x1 = bx, y1 = by;
+    cut(t0, enter, x0, y0);
+    cut(t1, leave, x1, y1);
+    ax = x0, ay = y0, bx = x1, by = y1;
     return true;
 }
 

@@ -1,0 +1,145 @@
+// A running animation allocates nothing: every frame on the image surface, as the timer and the
+// window drive it (tick, then the image read for the screen), leaves the heap alone. This
+// executable replaces the global allocation functions to count every `new`.
+#include "scene/presets.h"
+#include "scene/rotor.h"
+#include "surface/image_surface.h"
+#include "surface/manual_timer.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <gtest/gtest.h>
+#include <malloc.h>
+#include <new>
+
+namespace {
+
+std::atomic<long> g_allocations{0};
+
+void* counted(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size ? size : 1))
+        return p;
+    throw std::bad_alloc();
+}
+
+} // namespace
+
+void* operator new(std::size_t size) {
+    return counted(size);
+}
+void* operator new[](std::size_t size) {
+    return counted(size);
+}
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    return std::malloc(size ? size : 1);
+}
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p) noexcept {
+    std::free(p);
+}
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
+void operator delete[](void* p, std::size_t) noexcept {
+    std::free(p);
+}
+
+namespace {
+
+using rotavel::scene::Rotor;
+using namespace rotavel::surface;
+
+struct NoEvents final : rotavel::scene::Host {
+    void processPendingEvents() override {}
+};
+
+// A rotor animating a preset on an image surface, ticked by hand; once a run stops, Run is
+// pressed again, so any number of frames can be driven.
+class Animation {
+public:
+    Animation(const rotavel::scene::Preset& preset, qreal ratio)
+        : m_area(ratio), m_rotor(m_area, m_timer, m_host) {
+        m_timer.setTickHandler([this] { m_rotor.tick(); });
+        m_rotor.load();
+        m_rotor.activate();
+        m_rotor.choose(preset);
+        m_rotor.run();
+    }
+
+    void frames(int count) {
+        for (int i = 0; i < count; ++i) {
+            if (!m_timer.fire())
+                m_rotor.run();
+            m_pixels ^= m_area.image().constBits()[0]; // read as the window reads it
+        }
+    }
+
+private:
+    ImageSurface m_area;
+    ManualTimer m_timer;
+    NoEvents m_host;
+    Rotor m_rotor;
+    unsigned m_pixels = 0;
+};
+
+// Bytes malloc has handed out and not taken back: catches what Qt allocates without `new`.
+// Under AddressSanitizer malloc is its own and keeps no such count: then this stays zero.
+std::size_t heapInUse() {
+#if defined(__SANITIZE_ADDRESS__)
+    return 0;
+#else
+    return mallinfo2().uordblks;
+#endif
+}
+
+void* volatile g_kept; // so the compiler cannot drop the allocations of the self-check
+
+} // namespace
+
+TEST(FrameAllocation, AHundredFramesOfEveryPresetAllocateNothing) {
+    for (const qreal ratio : {1.0, 2.0}) {
+        for (const auto& preset : rotavel::scene::kPresets) {
+            Animation animation(preset, ratio);
+            animation.frames(20); // warm-up: the first clear restores the whole image
+            const long before = g_allocations.load();
+            const std::size_t heapBefore = heapInUse();
+            animation.frames(100);
+            EXPECT_EQ(g_allocations.load() - before, 0)
+                << preset.nvanes << " vanes, ratio " << ratio;
+            EXPECT_EQ(heapInUse(), heapBefore) << preset.nvanes << " vanes, ratio " << ratio;
+        }
+    }
+}
+
+// Twenty runs of the whole animation, Run pressed again after each: nothing grows.
+TEST(FrameAllocation, TenThousandFramesLeaveTheHeapAsItWas) {
+    Animation animation(rotavel::scene::kPresets.back(), 2.0);
+    animation.frames(20);
+    const long before = g_allocations.load();
+    const std::size_t heapBefore = heapInUse();
+    animation.frames(10000);
+    EXPECT_EQ(g_allocations.load() - before, 0);
+    EXPECT_EQ(heapInUse(), heapBefore);
+}
+
+// The counter sees allocations at all, or the tests above could not fail.
+TEST(FrameAllocation, TheCounterSeesAllocations) {
+    const long before = g_allocations.load();
+    g_kept = new int(7);
+    EXPECT_EQ(g_allocations.load() - before, 1);
+    delete static_cast<int*>(g_kept);
+#if !defined(__SANITIZE_ADDRESS__)
+    const std::size_t heapBefore = heapInUse();
+    g_kept = std::malloc(1 << 12);
+    EXPECT_GT(heapInUse(), heapBefore);
+    std::free(g_kept);
+#endif
+}

@@ -1,0 +1,439 @@
+// The image surface's rasteriser against the QPainter reference it replaced, and against what
+// makes it fast: strokes held back in a coverage mask, clearing only what was drawn.
+#include "bench/reference/painter_rasteriser.h"
+#include "scene/presets.h"
+#include "scene/rotor.h"
+#include "surface/image_surface.h"
+#include "surface/manual_timer.h"
+#include "surface/span_rasteriser.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cmath>
+#include <gtest/gtest.h>
+#include <limits>
+#include <memory>
+#include <vector>
+
+using namespace rotavel::surface;
+using rotavel::scene::Rotor;
+
+namespace {
+
+struct NoEvents final : rotavel::scene::Host {
+    void processPendingEvents() override {}
+};
+
+// Keeps the calls of the last frame (from its `Cls` on) and the pen and coordinates in force
+// when it began, so a frame deep into an animation can be drawn again on its own.
+class FrameCapture final : public Surface {
+public:
+    void Scale(float x1, float y1, float x2, float y2) override {
+        m_scale = {Call::Op::Scale, x1, y1, x2, y2};
+    }
+    void Cls() override {
+        m_widthAtCls = m_width;
+        m_colourAtCls = m_colour;
+        m_calls.clear();
+    }
+    void Line(float x1, float y1, float x2, float y2) override {
+        m_calls.push_back({Call::Op::Line, x1, y1, x2, y2});
+    }
+    void Line(float x, float y) override { m_calls.push_back({Call::Op::LineTo, x, y}); }
+    void PSet(float x, float y) override { m_calls.push_back({Call::Op::PSet, x, y}); }
+    void setDrawWidth(int w) override {
+        m_width = w;
+        m_calls.push_back({.op = Call::Op::DrawWidth, .width = w});
+    }
+    int drawWidth() const override { return m_width; }
+    void setForeColor(Colour c) override {
+        m_colour = c;
+        m_calls.push_back({.op = Call::Op::ForeColor, .colour = c});
+    }
+    Colour foreColor() const override { return m_colour; }
+    void setAutoRedraw(bool) override {}
+    bool autoRedraw() const override { return true; }
+
+    // Draws the frame on `area` as the rotor drew it.
+    void replay(Surface& area) const {
+        area.Scale(m_scale.x1, m_scale.y1, m_scale.x2, m_scale.y2);
+        area.setDrawWidth(m_widthAtCls);
+        area.setForeColor(m_colourAtCls);
+        area.Cls();
+        for (const Call& c : m_calls)
+            apply(area, c);
+    }
+    static void apply(Surface& area, const Call& c) {
+        switch (c.op) {
+        case Call::Op::Line:
+            area.Line(c.x1, c.y1, c.x2, c.y2);
+            break;
+        case Call::Op::LineTo:
+            area.Line(c.x1, c.y1);
+            break;
+        case Call::Op::PSet:
+            area.PSet(c.x1, c.y1);
+            break;
+        case Call::Op::DrawWidth:
+            area.setDrawWidth(c.width);
+            break;
+        case Call::Op::ForeColor:
+            area.setForeColor(c.colour);
+            break;
+        default:
+            break;
+        }
+    }
+    const std::vector<Call>& calls() const { return m_calls; }
+    int widthAtCls() const { return m_widthAtCls; }
+    Colour colourAtCls() const { return m_colourAtCls; }
+
+private:
+    Call m_scale;
+    std::vector<Call> m_calls;
+    int m_width = PenDefaults::kDrawWidth, m_widthAtCls = PenDefaults::kDrawWidth;
+    Colour m_colour = PenDefaults::kForeColor, m_colourAtCls = PenDefaults::kForeColor;
+};
+
+// The frame the rotor draws on tick `ticks` after Run with the preset of `vanes` vanes.
+FrameCapture frameAt(int vanes, int ticks) {
+    FrameCapture frame;
+    ManualTimer timer;
+    NoEvents host;
+    Rotor rotor(frame, timer, host);
+    rotor.load();
+    rotor.activate();
+    for (const auto& p : rotavel::scene::kPresets)
+        if (p.nvanes == vanes)
+            rotor.choose(p);
+    rotor.run();
+    for (int i = 0; i < ticks; ++i)
+        rotor.tick();
+    return frame;
+}
+
+std::unique_ptr<ImageSurface> referenceSurface(qreal ratio) {
+    return std::make_unique<ImageSurface>(std::make_unique<PainterRasteriser>(), ratio);
+}
+
+// A stroke as it lands on the image: device pixels, radius, colour.
+struct Stroke {
+    QPointF a, b;
+    double radius;
+    QRgb colour;
+};
+
+std::vector<Stroke> strokesOf(const FrameCapture& frame, const ImageSurface& mapping) {
+    const double ratio = mapping.devicePixelRatio();
+    std::vector<Stroke> strokes;
+    int width = frame.widthAtCls();
+    Colour colour = frame.colourAtCls();
+    QPointF current;
+    const auto device = [&](float x, float y) { return mapping.toPixels(x, y) * ratio; };
+    const auto add = [&](QPointF a, QPointF b) {
+        strokes.push_back({a, b, std::max(1, width) * ratio / 2, 0xFF000000u | toRgb(colour)});
+    };
+    for (const Call& c : frame.calls()) {
+        switch (c.op) {
+        case Call::Op::Line:
+            current = device(c.x2, c.y2);
+            add(device(c.x1, c.y1), current);
+            break;
+        case Call::Op::LineTo: {
+            const QPointF to = device(c.x1, c.y1);
+            add(current, to);
+            current = to;
+            break;
+        }
+        case Call::Op::PSet:
+            current = device(c.x1, c.y1);
+            add(current, current);
+            break;
+        case Call::Op::DrawWidth:
+            width = c.width;
+            break;
+        case Call::Op::ForeColor:
+            colour = c.colour;
+            break;
+        default:
+            break;
+        }
+    }
+    return strokes;
+}
+
+double distanceToSegment(QPointF p, QPointF a, QPointF b) {
+    const QPointF v = b - a, w = p - a;
+    const double len2 = QPointF::dotProduct(v, v);
+    const double t = len2 > 0 ? std::clamp(QPointF::dotProduct(w, v) / len2, 0.0, 1.0) : 0.0;
+    const QPointF e = w - t * v;
+    return std::hypot(e.x(), e.y());
+}
+
+// "Covered": a channel differs from the background by more than an eighth of its range, which
+// antialiasing's faintest fringe does not reach.
+std::vector<bool> coveredPixels(const QImage& image, const QImage& background) {
+    std::vector<bool> covered(std::size_t(image.width()) * image.height());
+    for (int y = 0; y < image.height(); ++y) {
+        const auto* p = reinterpret_cast<const QRgb*>(image.constScanLine(y));
+        const auto* b = reinterpret_cast<const QRgb*>(background.constScanLine(y));
+        for (int x = 0; x < image.width(); ++x) {
+            const int d =
+                std::max({std::abs(qRed(p[x]) - qRed(b[x])), std::abs(qGreen(p[x]) - qGreen(b[x])),
+                          std::abs(qBlue(p[x]) - qBlue(b[x]))});
+            covered[std::size_t(y) * image.width() + x] = d > 32;
+        }
+    }
+    return covered;
+}
+
+// Covered pixels of `a` with no covered pixel of `b` within one pixel (Chebyshev) of them.
+int strayPixels(const std::vector<bool>& a, const std::vector<bool>& b, int w, int h) {
+    int stray = 0;
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (!a[std::size_t(y) * w + x])
+                continue;
+            bool near = false;
+            for (int dy = -1; dy <= 1 && !near; ++dy)
+                for (int dx = -1; dx <= 1 && !near; ++dx) {
+                    const int nx = x + dx, ny = y + dy;
+                    near = nx >= 0 && ny >= 0 && nx < w && ny < h && b[std::size_t(ny) * w + nx];
+                }
+            stray += !near;
+        }
+    return stray;
+}
+
+QImage backgroundAt(qreal ratio) {
+    return ImageSurface(ratio).image();
+}
+
+} // namespace
+
+// Every preset at a few angles, at ratio 1 and 2, drawn by both rasterisers. Faithful means:
+// - the same pixels are covered (see coveredPixels) within a one-pixel band along the edges:
+//   every covered pixel of either picture has a covered pixel of the other within one pixel;
+// - the cores are exact: a pixel whose whole square lies inside the last stroke that comes
+//   anywhere near it (its centre at least radius + 1 pixel from every later stroke's segment,
+//   and at most radius - 0.75 from this one's) has exactly that stroke's pen colour in both.
+TEST(SpanRasteriser, DrawsEveryPresetAsTheQPainterReferenceDoes) {
+    for (const qreal ratio : {1.0, 2.0}) {
+        const QImage background = backgroundAt(ratio);
+        for (const auto& preset : rotavel::scene::kPresets) {
+            for (const int ticks : {1, 60, 250, 503}) {
+                SCOPED_TRACE(testing::Message()
+                             << preset.nvanes << " vanes, tick " << ticks << ", ratio " << ratio);
+                const FrameCapture frame = frameAt(preset.nvanes, ticks);
+                ImageSurface fast(ratio);
+                const auto reference = referenceSurface(ratio);
+                frame.replay(fast);
+                frame.replay(*reference);
+                const QImage& f = fast.image();
+                const QImage& r = reference->image();
+                const int w = f.width(), h = f.height();
+
+                const auto coveredFast = coveredPixels(f, background);
+                const auto coveredRef = coveredPixels(r, background);
+                ASSERT_GT(std::count(coveredFast.begin(), coveredFast.end(), true), 1000);
+                EXPECT_EQ(strayPixels(coveredFast, coveredRef, w, h), 0) << "covered only here";
+                EXPECT_EQ(strayPixels(coveredRef, coveredFast, w, h), 0) << "missed";
+
+                // The last stroke near each pixel, and whether it holds the pixel whole.
+                std::vector<int> last(std::size_t(w) * h, -1);
+                std::vector<bool> whole(last.size());
+                const auto strokes = strokesOf(frame, fast);
+                for (int i = 0; i < int(strokes.size()); ++i) {
+                    const Stroke& s = strokes[i];
+                    const double reach = s.radius + 1;
+                    const int x0 = std::max(0, int(std::min(s.a.x(), s.b.x()) - reach));
+                    const int x1 = std::min(w - 1, int(std::max(s.a.x(), s.b.x()) + reach));
+                    const int y0 = std::max(0, int(std::min(s.a.y(), s.b.y()) - reach));
+                    const int y1 = std::min(h - 1, int(std::max(s.a.y(), s.b.y()) + reach));
+                    for (int y = y0; y <= y1; ++y)
+                        for (int x = x0; x <= x1; ++x) {
+                            const double d = distanceToSegment({x + 0.5, y + 0.5}, s.a, s.b);
+                            if (d < reach) {
+                                last[std::size_t(y) * w + x] = i;
+                                whole[std::size_t(y) * w + x] = d <= s.radius - 0.75;
+                            }
+                        }
+                }
+                int cores = 0, wrongFast = 0, wrongRef = 0;
+                for (int y = 0; y < h; ++y)
+                    for (int x = 0; x < w; ++x) {
+                        const std::size_t p = std::size_t(y) * w + x;
+                        if (last[p] < 0 || !whole[p])
+                            continue;
+                        const QRgb pen = strokes[last[p]].colour;
+                        ++cores;
+                        wrongFast += f.pixel(x, y) != pen;
+                        wrongRef += r.pixel(x, y) != pen;
+                    }
+                EXPECT_GT(cores, 200);
+                EXPECT_EQ(wrongFast, 0) << "of " << cores << " core pixels";
+                EXPECT_EQ(wrongRef, 0) << "of " << cores << " core pixels (reference)";
+            }
+        }
+    }
+}
+
+// A straight stroke drawn as many short pieces must look like one stroke: where the round ends of
+// consecutive pieces overlap, their edge pixels must not be blended twice (beads). The reference,
+// which blends every piece on its own, shows them; that keeps this test honest.
+TEST(SpanRasteriser, JoinsOfConsecutivePiecesLeaveNoBeads) {
+    for (const qreal ratio : {1.0, 2.0}) {
+        const auto draw = [&](ImageSurface& area, int pieces) {
+            area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+            area.setDrawWidth(2);
+            area.setForeColor(0x00FFFFFF);
+            area.PSet(40.3f, 200.4f);
+            for (int i = 1; i <= pieces; ++i)
+                area.Line(40.3f + 300.0f * i / pieces, 200.4f + 45.0f * i / pieces);
+        };
+        ImageSurface whole(ratio), pieces(ratio);
+        draw(whole, 1);
+        draw(pieces, 60);
+        const QImage& a = whole.image();
+        const QImage& b = pieces.image();
+        int worst = 0; // red: white over the blue background takes it from 0 to 255
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                worst = std::max(worst, std::abs(qRed(a.pixel(x, y)) - qRed(b.pixel(x, y))));
+        EXPECT_LE(worst, 2) << "ratio " << ratio;
+
+        const auto wholeRef = referenceSurface(ratio), piecesRef = referenceSurface(ratio);
+        draw(*wholeRef, 1);
+        draw(*piecesRef, 60);
+        int worstRef = 0;
+        for (int y = 0; y < a.height(); ++y)
+            for (int x = 0; x < a.width(); ++x)
+                worstRef = std::max(worstRef, std::abs(qRed(wholeRef->image().pixel(x, y)) -
+                                                       qRed(piecesRef->image().pixel(x, y))));
+        EXPECT_GT(worstRef, 20) << "the reference beads";
+    }
+}
+
+// Strokes are held in the mask until the colour changes or the image is read; the order of
+// colours must survive that.
+TEST(SpanRasteriser, LaterColoursLieOverEarlierOnes) {
+    ImageSurface area;
+    area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+    area.setDrawWidth(6);
+    area.setForeColor(0x00FFFFFF);
+    area.Line(100, 100, 300, 100);
+    area.setForeColor(0x0000FF00);
+    area.Line(200, 50, 200, 150);
+    area.setForeColor(0x00FFFFFF);
+    area.Line(180, 120, 220, 120); // white again, over the green only
+    const QImage& image = area.image();
+    EXPECT_EQ(image.pixel(150, 100), 0xFFFFFFFFu);
+    EXPECT_EQ(image.pixel(200, 100), 0xFF00FF00u) << "green crosses the first white line";
+    EXPECT_EQ(image.pixel(200, 120), 0xFFFFFFFFu) << "the last white lies over the green";
+    EXPECT_EQ(image.pixel(200, 140), 0xFF00FF00u);
+}
+
+// A copy of the image taken by a reader keeps its pixels while drawing goes on.
+TEST(SpanRasteriser, CopiesOfTheImageDoNotChangeUnderneath) {
+    ImageSurface area;
+    area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+    area.setDrawWidth(4);
+    area.setForeColor(0x0000FF00);
+    area.Line(10, 10, 400, 400);
+    const QImage held = area.image();
+    const QImage snapshot = held.copy();
+    area.Line(10, 400, 400, 10);
+    area.Cls();
+    area.Line(200, 10, 200, 400);
+    EXPECT_NE(area.image(), snapshot);
+    EXPECT_EQ(held, snapshot);
+}
+
+// Strokes held back when the area is cleared never show; the cleared area is the background to
+// the pixel, also where strokes ran off its edges into the mask's spare room.
+TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
+    for (const qreal ratio : {1.0, 1.5, 2.0}) {
+        ImageSurface area(ratio);
+        const QImage background = backgroundAt(ratio);
+        area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+        area.setForeColor(0x00FFFFFF);
+        for (const int width : {1, 3, 9, 30}) {
+            area.setDrawWidth(width);
+            area.Line(ImageSurface::kWidth - 0.5f, -20, ImageSurface::kWidth - 0.5f, 500);
+            area.Line(-20, ImageSurface::kHeight - 0.2f, 500, ImageSurface::kHeight - 0.2f);
+            area.Line(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+            area.PSet(ImageSurface::kWidth, 0);
+            area.setForeColor(width % 2 ? 0x0000FF00 : 0x00FFFFFF);
+        }
+        const QImage& drawn = area.image();
+        EXPECT_NE(drawn.pixel(drawn.width() - 1, 200), background.pixel(drawn.width() - 1, 200))
+            << "last column drawn";
+        area.Line(5, 5, 400, 30); // held back, then dropped
+        area.Cls();
+        EXPECT_EQ(area.image(), background) << "ratio " << ratio;
+        // The mask holds nothing from before: a stroke after the clear shows alone.
+        area.setDrawWidth(2);
+        area.PSet(100, 300);
+        const QImage& after = area.image();
+        int changed = 0;
+        for (int y = 0; y < after.height(); ++y)
+            for (int x = 0; x < after.width(); ++x)
+                changed += after.pixel(x, y) != background.pixel(x, y);
+        EXPECT_GT(changed, 0);
+        EXPECT_LT(changed, 40 * ratio * ratio) << "one dot, nothing more";
+    }
+}
+
+// Whatever the numbers, the rasteriser stays inside the image, finishes promptly and draws what
+// lies within reach exactly as for reasonable numbers.
+TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float big = std::numeric_limits<float>::max();
+    ImageSurface area(2);
+    const QImage background = backgroundAt(2);
+    area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+    area.setDrawWidth(2);
+    area.setForeColor(0x00FFFFFF);
+
+    // Nothing in reach: nothing changes.
+    area.Line(nan, 0, 10, 10);
+    area.Line(0, 0, inf, 10);
+    area.Line(-inf, -inf, inf, inf);
+    area.Line(-big, -big, -big, big);
+    area.Line(1e7f, 1e7f, 2e7f, -1e7f);
+    area.PSet(-5, -5);
+    area.PSet(nan, nan);
+    EXPECT_EQ(area.image(), background);
+
+    // A line from far beyond one edge to far beyond the other crosses the whole image.
+    area.Line(-1e30f, 300.25f, 1e30f, 300.25f);
+    area.Line(-1e7f, -1e7f, 1e7f, 1e7f);
+    const QImage& across = area.image();
+    EXPECT_EQ(across.pixel(0, 600), 0xFFFFFFFFu);
+    EXPECT_EQ(across.pixel(across.width() - 1, 600), 0xFFFFFFFFu);
+    EXPECT_EQ(across.pixel(400, 400), 0xFFFFFFFFu) << "the diagonal";
+
+    // Beyond what any geometry means, still nothing worse than a wrong stroke.
+    area.Line(-big, -big, big, big);
+    area.Line(big, -big, -big, big);
+
+    // A pen wider than the image covers it, in bounded time.
+    const auto start = std::chrono::steady_clock::now();
+    area.setForeColor(0x0000FF00);
+    area.setDrawWidth(std::numeric_limits<int>::max());
+    area.PSet(1e6f, -1e6f);
+    area.PSet(224, 213);
+    area.Line(0, 0, 448, 426);
+    const QImage& flooded = area.image();
+    EXPECT_EQ(flooded.pixel(0, 0), 0xFF00FF00u);
+    EXPECT_EQ(flooded.pixel(flooded.width() - 1, flooded.height() - 1), 0xFF00FF00u);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+
+    // After all that the pen works as before.
+    area.Cls();
+    area.setDrawWidth(4);
+    area.Line(100, 100, 200, 100);
+    EXPECT_EQ(area.image().pixel(300, 200), 0xFF00FF00u);
+    EXPECT_EQ(area.image().pixel(300, 209), background.pixel(300, 209));
+}
