@@ -3,6 +3,9 @@
 #include <QProcess>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
+#include <string>
+
+using namespace std::string_literals;
 
 namespace {
 
@@ -60,4 +63,42 @@ TEST(RotorHeadless, SaveWritesTheAreaInteriorAsPngAndExits1OnlyWhenItCannot) {
     EXPECT_EQ(failed.out, "event load\nscale -13 -18 13 13\n");
     EXPECT_TRUE(failed.err.startsWith("rotor-headless: line 2: cannot save \""))
         << failed.err.data();
+}
+
+TEST(RotorHeadless, HostileScriptGetsOneEscapedLinePerBadLineAndNoRun) {
+    QByteArray script = QByteArray::fromStdString("load\n\0\nmenu \xFF\x1B[2J\ntick 4294967297\n"s);
+    script += QByteArray(10'000'000, 'x') + "\nrun\n";
+    const Outcome o = runTool(script);
+    EXPECT_EQ(o.status, 2);
+    EXPECT_EQ(o.out, "");
+    const QList<QByteArray> lines = o.err.split('\n');
+    ASSERT_EQ(lines.size(), 5); // four messages and the empty rest after the last newline
+    EXPECT_EQ(lines[0], "rotor-headless: line 2: unknown command \"\\x00\" (commands: load, "
+                        "activate, run, menu, tick, queue, close, state, save)");
+    EXPECT_EQ(lines[1], "rotor-headless: line 3: unknown menu item \"\\xFF\\x1B[2J\" (items: "
+                        "oone, mvn1, tthree, mv2, ffive, ssix or eeight)");
+    EXPECT_EQ(lines[2], "rotor-headless: line 4: count \"4294967297\" is not a whole number "
+                        "from 1 to 1000000");
+    EXPECT_TRUE(lines[3].startsWith("rotor-headless: line 5: unknown command \"xxxx"));
+    EXPECT_LT(lines[3].size(), 300);
+}
+
+TEST(RotorHeadless, HugeCountsOnAStoppedTimerEndPromptly) {
+    // A hundred thousand fires of a million each: only the 503 of the animation are delivered.
+    QByteArray script = "load\nactivate\nrun\n";
+    for (int i = 0; i < 100'000; ++i)
+        script += "tick 1000000\n";
+    const Outcome o = runTool(script + "state\n");
+    EXPECT_EQ(o.status, 0);
+    EXPECT_EQ(o.out.count("event tick\n"), 503);
+    EXPECT_TRUE(o.out.endsWith(" off\n"));
+}
+
+TEST(RotorHeadless, AFailedSaveShowsTheHostilePathEscaped) {
+    QTemporaryDir dir;
+    const Outcome o = runTool("load\nsave " + dir.path().toUtf8() + "/no/\x1B]0;x\x07\xFF\n");
+    EXPECT_EQ(o.status, 1);
+    EXPECT_TRUE(o.err.contains("/no/\\x1B]0;x\\x07\\xFF\": ")) << o.err.data();
+    for (const char c : o.err)
+        EXPECT_TRUE(c == '\n' || (c >= 0x20 && c < 0x7F)) << int(c);
 }

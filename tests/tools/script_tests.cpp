@@ -99,3 +99,57 @@ TEST(Script, HostileBytesGiveBoundedPrintableMessages) {
     EXPECT_EQ(quoted("\xC3"), "\"\\xC3\"");              // a cut sequence does not
     EXPECT_EQ(quoted("\xC0\xAF"), "\"\\xC0\\xAF\"");     // nor an overlong one
 }
+
+TEST(Script, TenMegabyteLinesGiveOneShortErrorOrOneCommand) {
+    constexpr std::size_t kTen = 10'000'000;
+    const auto word = parseScript(std::string(kTen, 'x')); // one word and no newline
+    ASSERT_EQ(word.errors.size(), 1u);
+    EXPECT_EQ(word.errors[0].line, 1u);
+    EXPECT_LT(word.errors[0].what.size(), 256u);
+    EXPECT_NE(word.errors[0].what.find("xxx\"... (commands:"), std::string::npos);
+
+    // Blanks and words by the million cost one look each.
+    const auto spread = parseScript(std::string(kTen / 2, ' ') + "load" +
+                                    std::string(kTen / 2, '\t') + "\r\nrun" + [] {
+                                        std::string words;
+                                        for (int i = 0; i < 2'000'000; ++i)
+                                            words += " a";
+                                        return words;
+                                    }());
+    ASSERT_EQ(spread.commands.size(), 1u);
+    EXPECT_EQ(spread.commands[0].kind, Kind::Load);
+    EXPECT_EQ(spread.errors, (std::vector<ScriptError>{{2, "extra word \"a\" after \"run\""}}));
+}
+
+TEST(Script, CountsThatWouldWrapAnIntegerAreStillTooBig) {
+    const auto s = parseScript("tick 4294967297\ntick 18446744073709551617\ntick " +
+                               std::string(10'000'000, '9') + "\ntick " +
+                               std::string(10'000'000, '0') + "7\n");
+    ASSERT_EQ(s.errors.size(), 3u);
+    EXPECT_EQ(s.errors[0].what, "count \"4294967297\" is not a whole number from 1 to 1000000");
+    EXPECT_EQ(s.errors[1].line, 2u);
+    EXPECT_EQ(s.errors[2].line, 3u);
+    EXPECT_LT(s.errors[2].what.size(), 256u);
+    ASSERT_EQ(s.commands.size(), 1u); // leading zeros are allowed, however many
+    EXPECT_EQ(s.commands[0].count, 7u);
+}
+
+TEST(Script, NulBytesAndInvalidUtf8AreShownEscapedInTheirLine) {
+    const auto s = parseScript("\0\nlo\0ad\ntick 1\0\n\xFF\xFE\n\xED\xA0\x80\n\xF4\x90\x80\x80\n"
+                               "\xEF\xBB\xBFload\n\xC2\x85\nmenu \xC3\xA9t\xC3\xA9\n"s);
+    const std::string commands =
+        " (commands: load, activate, run, menu, tick, queue, close, state, save)";
+    const std::vector<ScriptError> expected{
+        {1, "unknown command \"\\x00\"" + commands},
+        {2, "unknown command \"lo\\x00ad\"" + commands},
+        {3, "count \"1\\x00\" is not a whole number from 1 to 1000000"},
+        {4, "unknown command \"\\xFF\\xFE\"" + commands},
+        {5, "unknown command \"\\xED\\xA0\\x80\"" + commands},      // a lone surrogate
+        {6, "unknown command \"\\xF4\\x90\\x80\\x80\"" + commands}, // past U+10FFFF
+        {7, "unknown command \"\\xEF\\xBB\\xBFload\"" + commands},  // a byte-order mark
+        {8, "unknown command \"\\xC2\\x85\"" + commands},           // a C1 control
+        {9, "unknown menu item \"\xC3\xA9t\xC3\xA9\" (items: oone, mvn1, tthree, mv2, ffive, "
+            "ssix or eeight)"},
+    };
+    EXPECT_EQ(s.errors, expected);
+}

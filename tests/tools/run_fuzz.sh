@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# Fuzzes the headless driver's script reader for a bounded time (`make fuzz`).
+#
+# Usage: run_fuzz.sh [BUILD_DIR [SECONDS]]   (defaults: build-fuzz, 60)
+# Configures BUILD_DIR with clang++ and ROTAVEL_FUZZ=ON, builds only the fuzzer, and runs it on a
+# scratch copy of the seed corpus, so inputs found along the way never land in the repository.
+# A crash, hang or out-of-memory input is copied to tests/tools/fuzz/regressions/ (the normal test
+# run replays that folder) and fails the run. Prints the number of executions.
+set -euo pipefail
+
+here=$(cd "$(dirname "$0")" && pwd)
+root=$(cd "$here/../.." && pwd)
+build=${1:-build-fuzz}
+seconds=${2:-60}
+case $build in /*) ;; *) build=$root/$build ;; esac
+regressions=$here/fuzz/regressions
+
+if ! command -v clang++ >/dev/null 2>&1; then
+  echo "run_fuzz.sh: clang++ is needed (Debian: clang libclang-rt-14-dev)" >&2
+  exit 1
+fi
+
+cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DROTAVEL_FUZZ=ON \
+  -DROTAVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$build" --target script_fuzzer -j "${JOBS:-2}"
+fuzzer=$(find "$build" -maxdepth 3 -type f -name script_fuzzer -perm -u+x | head -n 1)
+[ -n "$fuzzer" ] || { echo "run_fuzz.sh: no script_fuzzer built in $build" >&2; exit 1; }
+
+scratch=$(mktemp -d)
+trap 'rm -rf "$scratch"' EXIT
+mkdir "$scratch/corpus" "$scratch/artifacts"
+cp "$here/fuzz/corpus/"* "$scratch/corpus/"
+# Past crashes seed the run too: mutations of a once-broken input are the likeliest to break again.
+find "$regressions" -maxdepth 1 -type f ! -name '*.md' -exec cp {} "$scratch/corpus/" \;
+seeds=$(find "$scratch/corpus" -type f | wc -l)
+
+# Inputs too big to keep in the repository or to mutate at speed, run once each first: a
+# megabyte-long count, a megabyte of blanks, a 10 MB line, and half a million bad lines.
+mkdir "$scratch/big"
+{ printf 'tick '; head -c 1000000 /dev/zero | tr '\0' '9'; printf '\n'; } >"$scratch/big/long_count"
+{ printf 'load'; head -c 1000000 /dev/zero | tr '\0' ' '; printf 'x\r\n'; } >"$scratch/big/long_blanks"
+head -c 10000000 /dev/zero | tr '\0' 'x' >"$scratch/big/ten_megabyte_line"
+awk 'BEGIN { for (i = 0; i < 500000; i++) print "bad line" }' >"$scratch/big/many_bad_lines"
+"$fuzzer" -timeout=60 -rss_limit_mb=4096 "$scratch/big"/* 2>"$scratch/big.log" || {
+  tail -n 40 "$scratch/big.log" >&2
+  echo "run_fuzz.sh: a big input broke the script reader" >&2
+  exit 1
+}
+
+status=0
+"$fuzzer" -max_total_time="$seconds" -max_len=1048576 -timeout=10 -rss_limit_mb=2048 \
+  -print_final_stats=1 -artifact_prefix="$scratch/artifacts/" "$scratch/corpus" \
+  2>"$scratch/log" || status=$?
+
+findings=0
+for f in "$scratch/artifacts"/*; do
+  [ -e "$f" ] || continue
+  name=$(basename "$f")
+  cp "$f" "$regressions/$name"
+  echo "run_fuzz.sh: kept $name in tests/tools/fuzz/regressions/"
+  findings=$((findings + 1))
+done
+
+execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$scratch/log" | tail -n 1)
+echo "fuzz: ${execs:-?} executions in ${seconds} s, corpus $seeds -> $(find "$scratch/corpus" -type f | wc -l) inputs, $findings findings"
+if [ "$status" -ne 0 ] || [ "$findings" -ne 0 ]; then
+  tail -n 60 "$scratch/log" >&2
+  echo "run_fuzz.sh: the fuzzer failed (status $status)" >&2
+  exit 1
+fi
