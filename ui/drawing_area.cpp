@@ -53,7 +53,10 @@ void DrawingArea::setAutoRedraw(bool on) {
 void DrawingArea::paintEvent(QPaintEvent*) {
     m_repaintRequested = false;
     QPainter painter(this);
+    // The image is opaque: a plain copy, no blending.
+    painter.setCompositionMode(QPainter::CompositionMode_Source);
     painter.drawImage(contentsRect().topLeft(), m_surface.image());
+    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     drawFrame(&painter);
 }
 

@@ -9,24 +9,11 @@ class AnimationTimerTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void startsOffAsAPrecise10msTimerOwnedByItsWindow();
     void switchingOnWhileOnKeepsItsPace();
     void ticksComeWhileOnAndASwitchOffInsideATickIsTheLast();
     void aTickArrivingDuringATickIsDropped();
     void aDestroyedTimerNeitherRunsNorCallsBack();
 };
-
-void AnimationTimerTest::startsOffAsAPrecise10msTimerOwnedByItsWindow() {
-    QObject window;
-    AnimationTimer timer(&window);
-    QTimer* qtimer = window.findChild<QTimer*>(QStringLiteral("Timer1"));
-    QVERIFY(qtimer);
-    QCOMPARE(qtimer, timer.qtimer());
-    QCOMPARE(qtimer->interval(), 10);
-    QCOMPARE(qtimer->timerType(), Qt::PreciseTimer);
-    QVERIFY(!qtimer->isActive());
-    QVERIFY(!timer.isEnabled());
-}
 
 void AnimationTimerTest::switchingOnWhileOnKeepsItsPace() {
     // Run clicked during a frame switches the timer on again: the period already begun must

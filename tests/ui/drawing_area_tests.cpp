@@ -46,18 +46,9 @@ class DrawingAreaTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void isFramedWithAnInteriorAsLargeAsTheImage();
     void drawsExactlyAsTheOffscreenImageAtTheScreensDensity();
     void aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop();
 };
-
-void DrawingAreaTest::isFramedWithAnInteriorAsLargeAsTheImage() {
-    DrawingArea area;
-    QCOMPARE(area.objectName(), QStringLiteral("Picture1"));
-    QCOMPARE(area.size(), QSize(452, 430));
-    QCOMPARE(area.contentsRect(), QRect(2, 2, 448, 426));
-    QCOMPARE(area.frameShadow(), QFrame::Sunken);
-}
 
 void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
     // Run once at ratio 1 and once with QT_SCALE_FACTOR=2: the image follows the screen.
