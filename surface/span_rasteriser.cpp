@@ -284,8 +284,8 @@ void SpanRasteriser::attach(QImage& image, const QImage& background) {
     m_radius = float(m_penWidth * m_ratio / 2);
     m_stride = m_width + kMaskPadding;
     m_mask.assign(std::size_t(m_stride) * m_height, 0);
-    m_held.resize(m_height);
-    m_heldX1 = m_heldY1 = -1;
+    m_held = m_heldShort = Box{};
+    m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
     m_drawn.markAll(m_width); // what the image holds now is unknown: the first clear restores all
 }
@@ -336,16 +336,11 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
 
     // A run ends when the colour changes or a stroke touches nothing of it: strokes that share
     // no pixel composite the same either way, and a tight run keeps compositing cheap.
-    if (!m_held.empty() && (m_colour != m_heldColour || x0 > m_heldX1 || x1 < m_heldX0 ||
-                            y0 > m_heldY1 || y1 < m_heldY0))
+    const Box box{x0, y0, x1, y1};
+    if (!m_held.empty() && (m_colour != m_heldColour || !m_held.meets(box)))
         composite();
-    if (m_held.empty()) {
-        m_heldColour = m_colour;
-        m_heldX0 = x0, m_heldY0 = y0, m_heldX1 = x1, m_heldY1 = y1;
-    } else {
-        m_heldX0 = std::min(m_heldX0, x0), m_heldY0 = std::min(m_heldY0, y0);
-        m_heldX1 = std::max(m_heldX1, x1), m_heldY1 = std::max(m_heldY1, y1);
-    }
+    m_heldColour = m_colour;
+    m_held.add(box);
 
     // After clipping every coordinate is small: single precision is ample from here on.
     const float fx = float(ax), fy = float(ay), vx = float(bx - ax), vy = float(by - ay);
@@ -359,7 +354,7 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
         const int quads = StrokeCoverage::quadsFor(x1 - x0 + 1);
         stroke.box(mask + std::size_t(y0) * m_stride + x0, m_stride, y1 - y0 + 1, quads,
                    float(x0) + 0.5f - fx, float(y0) + 0.5f - fy);
-        m_held.addRows(y0, y1, x0, x0 + quads * 4 - 1);
+        m_heldShort.add({x0, y0, x0 + quads * 4 - 1, y1});
         return;
     }
 
@@ -392,8 +387,25 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
         const int quads = StrokeCoverage::quadsFor(c1 - c0 + 1);
         stroke.box(mask + std::size_t(y) * m_stride + c0, m_stride, 1, quads, float(c0) + 0.5f - fx,
                    dy);
-        m_held.add(y, c0, c0 + quads * 4 - 1);
+        m_heldLong.add(y, c0, c0 + quads * 4 - 1);
     }
+}
+
+template <typename F> void SpanRasteriser::drainHeld(F f) {
+    const int top = std::min(m_heldShort.y0, m_heldLong.top);
+    const int bottom = std::max(m_heldShort.y1, m_heldLong.bottom);
+    for (int y = top; y <= bottom; ++y) {
+        int lo = m_heldLong.lo[y], hi = m_heldLong.hi[y];
+        m_heldLong.lo[y] = INT_MAX;
+        m_heldLong.hi[y] = -1;
+        if (y >= m_heldShort.y0 && y <= m_heldShort.y1)
+            lo = std::min(lo, m_heldShort.x0), hi = std::max(hi, m_heldShort.x1);
+        if (lo <= hi)
+            f(y, lo, hi);
+    }
+    m_heldLong.top = m_height;
+    m_heldLong.bottom = -1;
+    m_held = m_heldShort = Box{};
 }
 
 void SpanRasteriser::composite() {
@@ -402,7 +414,7 @@ void SpanRasteriser::composite() {
     uchar* const bits = m_image->bits(); // detaches first if someone holds a copy of the image
     const qsizetype stride = m_image->bytesPerLine();
     const int lastColumn = m_width - 1;
-    m_held.drain([&](int y, int lo, int hi) {
+    drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = m_mask.data() + std::size_t(y) * m_stride;
         auto* const pixels = reinterpret_cast<std::uint32_t*>(bits + y * stride);
         int first = INT_MAX, last = -1;
@@ -414,7 +426,6 @@ void SpanRasteriser::composite() {
         if (first <= last)
             m_drawn.add(y, first, last);
     });
-    m_heldX1 = m_heldY1 = -1;
 }
 
 void SpanRasteriser::flush() {
@@ -424,10 +435,9 @@ void SpanRasteriser::flush() {
 void SpanRasteriser::clear() {
     if (!m_image)
         return;
-    m_held.drain([&](int y, int lo, int hi) {
+    drainHeld([&](int y, int lo, int hi) {
         std::memset(m_mask.data() + std::size_t(y) * m_stride + lo, 0, std::size_t(hi - lo + 1));
     });
-    m_heldX1 = m_heldY1 = -1;
     if (m_drawn.empty())
         return;
     uchar* const bits = m_image->bits();

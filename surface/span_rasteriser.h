@@ -46,14 +46,6 @@ private:
             top = std::min(top, y);
             bottom = std::max(bottom, y);
         }
-        void addRows(int y0, int y1, int x0, int x1) {
-            for (int y = y0; y <= y1; ++y) {
-                lo[y] = std::min(lo[y], x0);
-                hi[y] = std::max(hi[y], x1);
-            }
-            top = std::min(top, y0);
-            bottom = std::max(bottom, y1);
-        }
         // Calls f(y, lo, hi) for every touched row, top to bottom, and leaves the spans empty.
         template <typename F> void drain(F f) {
             for (int y = top; y <= bottom; ++y) {
@@ -67,8 +59,26 @@ private:
         }
     };
 
+    // A rectangle of pixels, inclusive; the empty one is inside out, so that adding to it and
+    // testing it against another need no special case.
+    struct Box {
+        int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
+
+        bool empty() const { return x0 > x1; }
+        bool meets(const Box& o) const {
+            return o.x0 <= x1 && x0 <= o.x1 && o.y0 <= y1 && y0 <= o.y1;
+        }
+        void add(const Box& o) {
+            x0 = std::min(x0, o.x0), y0 = std::min(y0, o.y0);
+            x1 = std::max(x1, o.x1), y1 = std::max(y1, o.y1);
+        }
+    };
+
     // Adds the coverage of the stroke from a to b (device pixels) to the mask.
     void capsule(double ax, double ay, double bx, double by);
+    // Calls f(y, lo, hi) for every mask row the held run may have touched, with the columns it
+    // may have touched, and forgets the run.
+    template <typename F> void drainHeld(F f);
     // Blends the mask onto the image in the held colour and empties it.
     void composite();
 
@@ -86,10 +96,14 @@ private:
     static constexpr int kMaskPadding = 16;
     std::vector<std::uint8_t> m_mask;
     int m_stride = 0;
-    RowSpans m_held; // mask rows holding coverage not yet composited
+    // The held run: coverage in the mask not yet composited, all in one colour. Short strokes
+    // (most of them) only widen a box, which costs far less than keeping each row's span; long
+    // ones keep their rows' spans, as a box around them would be mostly empty.
     QRgb m_heldColour = 0;
-    int m_heldX0 = 0, m_heldY0 = 0, m_heldX1 = -1, m_heldY1 = -1; // bounding box of the held run
-    RowSpans m_drawn;                                             // image rows drawn since clear
+    Box m_held;      // every held stroke's pixels
+    Box m_heldShort; // the mask written for short strokes, padding included
+    RowSpans m_heldLong;
+    RowSpans m_drawn; // image rows drawn since clear
 };
 
 } // namespace rotavel::surface
