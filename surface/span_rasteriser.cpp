@@ -83,18 +83,22 @@ int clampedFloor(double v, int lo, int hi) {
     return i - int(i > v);
 }
 
-// One stroke's coverage. A pixel whose centre is (dx, dy) from the segment's start lies d from
-// the segment and is covered by clamp(reach - d, 0, 1), reach being the pen's radius plus half a
-// pixel: a pixel-wide ramp centred on the stroke's edge, which is the pixel's area inside the
-// stroke where the edge crosses it straight. Rows are worked four pixels at a time; the caller
-// leaves room for a group reaching past the pixels wanted.
+// One stroke's coverage. A pixel whose centre lies d from the segment is covered by
+// clamp(reach - d, 0, 1), reach being the pen's radius plus half a pixel: a pixel-wide ramp
+// centred on the stroke's edge, which is the pixel's area inside the stroke where the edge
+// crosses it straight. The distance comes from the pixel's place along the segment (u, from its
+// start) and across it (w): d = |(e, w)| with e how far u lies beyond either end. All lengths are
+// kept times 255, the scale of the mask. Rows are worked four pixels at a time; the caller leaves
+// room for a group reaching past the pixels wanted.
 class StrokeCoverage {
 public:
     StrokeCoverage(float vx, float vy, float reach) {
-        const float length2 = vx * vx + vy * vy;
-        const float inv = length2 > 1e-12f ? 1.0f / length2 : 0.0f; // a dot: t stays 0
-        m_vx = vx, m_vy = vy, m_k = vx * inv, m_l = vy * inv;
-        m_reach255 = reach * 255.0f;
+        const float length = std::sqrt(vx * vx + vy * vy);
+        const bool dot = !(length > 1e-6f); // then any direction will do
+        m_ux = dot ? 255.0f : vx / length * 255.0f;
+        m_uy = dot ? 0.0f : vy / length * 255.0f;
+        m_length = dot ? 0.0f : length * 255.0f;
+        m_reach = reach * 255.0f;
         // A fast reciprocal square root is within 0.04% of the distance: a fraction of one
         // level of coverage for ordinary pens; wide ones take the exact root.
         m_exact = reach > 32.0f;
@@ -116,40 +120,42 @@ private:
     template <bool Exact>
     void work(std::uint8_t* row, std::ptrdiff_t stride, int rows, int quads, float dx,
               float dy) const {
+        // Along and across, for row[0] and per pixel step right and row step down.
+        float u = dx * m_ux + dy * m_uy, w = dy * m_ux - dx * m_uy;
 #if defined(__SSE2__)
         // Locals, so they stay in registers: the mask's byte stores could alias members.
-        const __m128 k = _mm_set1_ps(m_k), l = _mm_set1_ps(m_l);
-        const __m128 vx = _mm_set1_ps(m_vx), vy = _mm_set1_ps(m_vy);
-        const __m128 reach = _mm_set1_ps(m_reach255);
-        const __m128 x0 = _mm_add_ps(_mm_set1_ps(dx), _mm_setr_ps(0, 1, 2, 3));
-        const __m128 four = _mm_set1_ps(4.0f), eight = _mm_set1_ps(8.0f);
-        __m128 y = _mm_set1_ps(dy);
-        const auto level = [&](__m128 x, __m128 t0) {
-            const __m128 zero = _mm_setzero_ps();
-            __m128 t = _mm_add_ps(_mm_mul_ps(x, k), t0);
-            t = _mm_min_ps(_mm_max_ps(t, zero), _mm_set1_ps(1.0f));
-            const __m128 ex = _mm_sub_ps(x, _mm_mul_ps(t, vx));
-            const __m128 ey = _mm_sub_ps(y, _mm_mul_ps(t, vy));
-            const __m128 d2 = _mm_add_ps(_mm_mul_ps(ex, ex), _mm_mul_ps(ey, ey));
+        const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
+        const __m128 uStep = _mm_set1_ps(4 * m_ux), wStep = _mm_set1_ps(-4 * m_uy);
+        const __m128 uLanes = _mm_mul_ps(lanes, _mm_set1_ps(m_ux));
+        const __m128 wLanes = _mm_mul_ps(lanes, _mm_set1_ps(-m_uy));
+        const __m128 length = _mm_set1_ps(m_length), reach = _mm_set1_ps(m_reach);
+        const __m128 sign = _mm_set1_ps(-0.0f), zero = _mm_setzero_ps();
+        const auto level = [&](__m128 along, __m128 across) {
+            const __m128 beyond =
+                _mm_max_ps(_mm_max_ps(_mm_xor_ps(along, sign), _mm_sub_ps(along, length)), zero);
+            const __m128 d2 = _mm_add_ps(_mm_mul_ps(beyond, beyond), _mm_mul_ps(across, across));
             const __m128 d =
                 Exact ? _mm_sqrt_ps(d2)
                       : _mm_mul_ps(d2, _mm_rsqrt_ps(_mm_max_ps(d2, _mm_set1_ps(1e-20f))));
-            // 255 * (reach - d), rounded; packing with saturation clamps it to 0..255.
-            return _mm_cvtps_epi32(_mm_sub_ps(reach, _mm_mul_ps(d, _mm_set1_ps(255.0f))));
+            // reach - d, rounded; packing with saturation clamps it to 0..255.
+            return _mm_cvtps_epi32(_mm_sub_ps(reach, d));
         };
-        for (int r = 0; r < rows; ++r, row += stride, y = _mm_add_ps(y, _mm_set1_ps(1.0f))) {
-            const __m128 t0 = _mm_mul_ps(y, l);
-            __m128 xa = x0;
+        for (int r = 0; r < rows; ++r, row += stride, u += m_uy, w += m_ux) {
+            __m128 along = _mm_add_ps(_mm_set1_ps(u), uLanes);
+            __m128 across = _mm_add_ps(_mm_set1_ps(w), wLanes);
             std::uint8_t* p = row;
             int q = quads;
-            for (; q >= 2; q -= 2, p += 8, xa = _mm_add_ps(xa, eight)) {
-                const __m128i a = level(xa, t0), b = level(_mm_add_ps(xa, four), t0);
+            for (; q >= 2; q -= 2, p += 8) {
+                const __m128i a = level(along, across);
+                along = _mm_add_ps(along, uStep), across = _mm_add_ps(across, wStep);
+                const __m128i b = level(along, across);
+                along = _mm_add_ps(along, uStep), across = _mm_add_ps(across, wStep);
                 const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), a);
                 const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
                 _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epu8(bytes, old));
             }
             if (q) {
-                const __m128i a = level(xa, t0);
+                const __m128i a = level(along, across);
                 const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, a), a);
                 std::uint32_t old;
                 std::memcpy(&old, p, 4);
@@ -159,22 +165,21 @@ private:
             }
         }
 #else
-        const int width = quads * 4;
-        for (int r = 0; r < rows; ++r, row += stride, dy += 1.0f) {
-            const float t0 = dy * m_l;
-            float x = dx;
-            for (int i = 0; i < width; ++i, x += 1.0f) {
-                const float t = std::clamp(x * m_k + t0, 0.0f, 1.0f);
-                const float ex = x - t * m_vx, ey = dy - t * m_vy;
-                const float d = std::sqrt(ex * ex + ey * ey);
-                const float c = std::clamp(m_reach255 - d * 255.0f, 0.0f, 255.0f);
+        for (int r = 0; r < rows; ++r, row += stride, u += m_uy, w += m_ux) {
+            for (int i = 0; i < quads * 4; ++i) {
+                const float along = u + i * m_ux, across = w - i * m_uy;
+                const float beyond = std::max({-along, along - m_length, 0.0f});
+                const float d = std::sqrt(beyond * beyond + across * across);
+                const float c = std::clamp(m_reach - d, 0.0f, 255.0f);
                 row[i] = std::max(row[i], static_cast<std::uint8_t>(c + 0.5f));
             }
         }
 #endif
     }
 
-    float m_vx, m_vy, m_k, m_l, m_reach255;
+    float m_ux, m_uy; // unit vector along the segment
+    float m_length;   // the segment's length
+    float m_reach;
     bool m_exact;
 };
 
