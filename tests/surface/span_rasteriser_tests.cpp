@@ -209,6 +209,13 @@ QImage backgroundAt(qreal ratio) {
     return ImageSurface(ratio).image();
 }
 
+// User units are the area's logical pixels, and the pen is as given.
+void inPixels(Surface& area, int width, Colour colour) {
+    area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+    area.setDrawWidth(width);
+    area.setForeColor(colour);
+}
+
 } // namespace
 
 // Every preset at a few angles, at ratio 1 and 2, drawn by both rasterisers. Faithful means:
@@ -282,35 +289,29 @@ TEST(SpanRasteriser, DrawsEveryPresetAsTheQPainterReferenceDoes) {
 // consecutive pieces overlap, their edge pixels must not be blended twice (beads). The reference,
 // which blends every piece on its own, shows them; that keeps this test honest.
 TEST(SpanRasteriser, JoinsOfConsecutivePiecesLeaveNoBeads) {
-    for (const qreal ratio : {1.0, 2.0}) {
-        const auto draw = [&](ImageSurface& area, int pieces) {
-            area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
-            area.setDrawWidth(2);
-            area.setForeColor(0x00FFFFFF);
-            area.PSet(40.3f, 200.4f);
-            for (int i = 1; i <= pieces; ++i)
-                area.Line(40.3f + 300.0f * i / pieces, 200.4f + 45.0f * i / pieces);
-        };
-        ImageSurface whole(ratio), pieces(ratio);
-        draw(whole, 1);
-        draw(pieces, 60);
-        const QImage& a = whole.image();
-        const QImage& b = pieces.image();
-        int worst = 0; // red: white over the blue background takes it from 0 to 255
+    const auto draw = [](ImageSurface& area, int pieces) {
+        inPixels(area, 2, 0x00FFFFFF);
+        area.PSet(40.3f, 200.4f);
+        for (int i = 1; i <= pieces; ++i)
+            area.Line(40.3f + 300.0f * i / pieces, 200.4f + 45.0f * i / pieces);
+    };
+    // How far the pieced stroke strays from the whole one, in red: white over the blue
+    // background takes red from 0 to 255.
+    const auto beads = [&](auto makeSurface) {
+        const auto whole = makeSurface(), pieces = makeSurface();
+        draw(*whole, 1);
+        draw(*pieces, 60);
+        const QImage& a = whole->image();
+        const QImage& b = pieces->image();
+        int worst = 0;
         for (int y = 0; y < a.height(); ++y)
             for (int x = 0; x < a.width(); ++x)
                 worst = std::max(worst, std::abs(qRed(a.pixel(x, y)) - qRed(b.pixel(x, y))));
-        EXPECT_LE(worst, 2) << "ratio " << ratio;
-
-        const auto wholeRef = referenceSurface(ratio), piecesRef = referenceSurface(ratio);
-        draw(*wholeRef, 1);
-        draw(*piecesRef, 60);
-        int worstRef = 0;
-        for (int y = 0; y < a.height(); ++y)
-            for (int x = 0; x < a.width(); ++x)
-                worstRef = std::max(worstRef, std::abs(qRed(wholeRef->image().pixel(x, y)) -
-                                                       qRed(piecesRef->image().pixel(x, y))));
-        EXPECT_GT(worstRef, 20) << "the reference beads";
+        return worst;
+    };
+    for (const qreal ratio : {1.0, 2.0}) {
+        EXPECT_LE(beads([&] { return std::make_unique<ImageSurface>(ratio); }), 2) << ratio;
+        EXPECT_GT(beads([&] { return referenceSurface(ratio); }), 20) << "the reference beads";
     }
 }
 
@@ -318,9 +319,7 @@ TEST(SpanRasteriser, JoinsOfConsecutivePiecesLeaveNoBeads) {
 // colours must survive that.
 TEST(SpanRasteriser, LaterColoursLieOverEarlierOnes) {
     ImageSurface area;
-    area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
-    area.setDrawWidth(6);
-    area.setForeColor(0x00FFFFFF);
+    inPixels(area, 6, 0x00FFFFFF);
     area.Line(100, 100, 300, 100);
     area.setForeColor(0x0000FF00);
     area.Line(200, 50, 200, 150);
@@ -336,9 +335,7 @@ TEST(SpanRasteriser, LaterColoursLieOverEarlierOnes) {
 // A copy of the image taken by a reader keeps its pixels while drawing goes on.
 TEST(SpanRasteriser, CopiesOfTheImageDoNotChangeUnderneath) {
     ImageSurface area;
-    area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
-    area.setDrawWidth(4);
-    area.setForeColor(0x0000FF00);
+    inPixels(area, 4, 0x0000FF00);
     area.Line(10, 10, 400, 400);
     const QImage held = area.image();
     const QImage snapshot = held.copy();
@@ -355,8 +352,7 @@ TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
     for (const qreal ratio : {1.0, 1.5, 2.0}) {
         ImageSurface area(ratio);
         const QImage background = backgroundAt(ratio);
-        area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
-        area.setForeColor(0x00FFFFFF);
+        inPixels(area, 1, 0x00FFFFFF);
         for (const int width : {1, 3, 9, 30}) {
             area.setDrawWidth(width);
             area.Line(ImageSurface::kWidth - 0.5f, -20, ImageSurface::kWidth - 0.5f, 500);
@@ -392,9 +388,7 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
     const float big = std::numeric_limits<float>::max();
     ImageSurface area(2);
     const QImage background = backgroundAt(2);
-    area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
-    area.setDrawWidth(2);
-    area.setForeColor(0x00FFFFFF);
+    inPixels(area, 2, 0x00FFFFFF);
 
     // Nothing in reach: nothing changes.
     area.Line(nan, 0, 10, 10);
