@@ -5,14 +5,16 @@ BUILD     ?= build
 JOBS      ?= $(shell nproc)
 SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS ?=
+PREFIX    ?= /usr/local
 
 # What building, testing and running need from Debian.
 BUILD_PKGS := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
 RUN_PKGS   := fonts-dejavu-core
-TEST_PKGS  := xvfb xauth xdotool valgrind
+TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream
+PREVIEW_PKGS := imagemagick
 FUZZ_PKGS  := clang libclang-rt-14-dev
 
-.PHONY: all deps build run test test-sanitize soak fuzz bench clean
+.PHONY: all deps build run test test-sanitize soak fuzz bench install package preview clean
 
 all: build
 
@@ -62,6 +64,19 @@ fuzz:
 
 bench: build
 	@for b in $(BUILD)/bench/*_benchmark; do echo "== $$b"; $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
+
+# The program, its desktop entry, icons and metainfo under PREFIX (/usr/local needs root).
+install: build
+	cmake --install $(BUILD) --prefix $(PREFIX) --strip
+
+# The Debian package: $(BUILD)/rotavel-motion_<version>_<arch>.deb.
+package: build
+	cmake --build $(BUILD) --target package
+
+# docs/preview.gif: a whole run drawn by the headless driver, as an animated GIF.
+preview: build
+	@$(MAKE) --no-print-directory deps PKGS="$(PREVIEW_PKGS)"
+	tools/make_preview.sh $(BUILD)/rotor-headless docs/preview.gif
 
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz

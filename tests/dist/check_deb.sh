@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Checks the Debian package DEB that cpack built: that it has that name, its control fields, that
+# its dependencies came from dpkg-shlibdeps and hold on this machine, and, unpacked, that everything
+# lies under /usr where a desktop looks (check_tree.sh).
+# Usage: check_deb.sh DEB VERSION
+set -u
+deb=$1 version=$2
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+arch=$(dpkg --print-architecture)
+[ -f "$deb" ] || { echo "FAIL: cpack made no $(basename "$deb"), only: $(ls "$(dirname "$deb")")"; exit 1; }
+field() { dpkg-deb --field "$deb" "$1"; }
+
+[ "$(field Package)" = rotavel-motion ] || fail "Package is '$(field Package)'"
+[ "$(field Version)" = "$version" ] || fail "Version is '$(field Version)'"
+[ "$(field Architecture)" = "$arch" ] || fail "Architecture is '$(field Architecture)'"
+depends=$(field Depends)
+echo "Depends: $depends"
+# The Qt libraries are found by dpkg-shlibdeps; the platform plugins are loaded at run time, so
+# nothing finds them but the package's own list.
+names=$(tr ',|' '\n' <<<"$depends" | sed 's/^ *//; s/[ :].*//')
+for pkg in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
+    grep -Fxq "$pkg" <<<"$names" || fail "Depends lacks $pkg"
+done
+# The same check apt makes before installing, against this machine's packages.
+dpkg-checkbuilddeps -d "$depends" /dev/null 2>&1 || fail "Depends cannot be met here"
+
+unpacked=$(mktemp -d) || exit 1
+trap 'rm -rf "$unpacked"' EXIT
+dpkg-deb -x "$deb" "$unpacked" || exit 1
+top=$(ls -A "$unpacked")
+[ "$top" = usr ] || fail "package installs outside /usr: $top"
+"$(dirname "$0")/check_tree.sh" "$unpacked/usr" "$version" || status=1
+
+[ $status = 0 ] && echo "ok: $(basename "$deb"), $(stat -c %s "$deb") bytes"
+exit $status

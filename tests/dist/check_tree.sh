@@ -1,0 +1,66 @@
+#!/usr/bin/env bash
+# Checks an installed prefix (ROOT/bin, ROOT/share) the way a Linux desktop finds the program: the
+# binary, the desktop entry that starts it, the icon at each size in the hicolor theme and the
+# AppStream metainfo, naming one another by the same id. Nothing else may be installed.
+# Usage: check_tree.sh ROOT VERSION
+set -u
+root=$1 version=$2
+id=io.github.rotavel.RotavelMotion
+status=0
+fail() { echo "FAIL: $*"; status=1; }
+
+expected=$(LC_ALL=C sort <<EOT
+bin/rotavel-motion
+share/applications/$id.desktop
+share/icons/hicolor/32x32/apps/$id.png
+share/icons/hicolor/128x128/apps/$id.png
+share/icons/hicolor/256x256/apps/$id.png
+share/metainfo/$id.metainfo.xml
+EOT
+)
+actual=$(cd "$root" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
+[ "$actual" = "$expected" ] ||
+    fail "installed files differ from the expected set (< expected, > installed):" \
+        "$(diff <(echo "$expected") <(echo "$actual") | grep '^[<>]')"
+
+bin=$root/bin/rotavel-motion
+if [ -x "$bin" ]; then
+    [ "$(head -c 4 "$bin" | od -An -tx1 | tr -d ' ')" = 7f454c46 ] || fail "bin/rotavel-motion is not an ELF binary"
+    readelf -S "$bin" | grep -Eq '\.symtab|\.debug_info' && fail "bin/rotavel-motion is not stripped"
+    readelf -d "$bin" | grep -Eq 'RPATH|RUNPATH' && fail "bin/rotavel-motion carries a library search path"
+else
+    fail "bin/rotavel-motion is missing or not executable"
+fi
+
+# Each icon is a PNG of its folder's size: the theme picks icons by folder, not by looking.
+for size in 32 128 256; do
+    png=$root/share/icons/hicolor/${size}x${size}/apps/$id.png
+    [ -f "$png" ] || continue
+    read -r sig < <(head -c 8 "$png" | od -An -tx1 | tr -d ' ')
+    [ "$sig" = 89504e470d0a1a0a ] || { fail "$size px icon is not a PNG"; continue; }
+    read -r w0 w1 w2 w3 h0 h1 h2 h3 < <(od -An -tu1 -j16 -N8 "$png")
+    w=$(((w0 << 24) | (w1 << 16) | (w2 << 8) | w3)) h=$(((h0 << 24) | (h1 << 16) | (h2 << 8) | h3))
+    [ "$w x $h" = "$size x $size" ] || fail "icon in ${size}x${size}/ is $w x $h pixels"
+done
+
+desktop=$root/share/applications/$id.desktop
+if [ -f "$desktop" ]; then
+    exec_line=$(sed -n 's/^Exec=//p' "$desktop")
+    [ -x "$root/bin/${exec_line%% *}" ] || fail "desktop entry runs '$exec_line', not an installed binary"
+    [ "$(sed -n 's/^Icon=//p' "$desktop")" = "$id" ] || fail "desktop entry's Icon is not $id"
+fi
+
+metainfo=$root/share/metainfo/$id.metainfo.xml
+if [ -f "$metainfo" ]; then
+    grep -q "<id>$id</id>" "$metainfo" || fail "metainfo's id is not $id"
+    grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" ||
+        fail "metainfo does not launch $id.desktop"
+    grep -q '<binary>rotavel-motion</binary>' "$metainfo" || fail "metainfo does not provide the binary"
+    # Software centres show the first release as the installed version.
+    newest=$(sed -n 's/.*<release version="\([^"]*\)".*/\1/p' "$metainfo" | head -n 1)
+    [ "$newest" = "$version" ] || fail "metainfo's newest release is '$newest', the program is $version"
+    grep -q '<image>https://[^<]*\.png</image>' "$metainfo" || fail "metainfo has no https screenshot"
+fi
+
+[ $status = 0 ] && echo "ok: $root holds the program, its desktop entry, icons and metainfo, and nothing else"
+exit $status
