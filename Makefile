@@ -8,13 +8,14 @@ CMAKE_ARGS ?=
 PREFIX    ?= /usr/local
 
 # What building, testing and running need from Debian.
-BUILD_PKGS := cmake g++ make qt6-base-dev libgl-dev libgtest-dev libgmock-dev libbenchmark-dev
+BUILD_PKGS := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
+              libbenchmark-dev
 RUN_PKGS   := fonts-dejavu-core
 TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream
 PREVIEW_PKGS := imagemagick
 FUZZ_PKGS  := clang libclang-rt-14-dev
 
-.PHONY: all deps build run test test-sanitize soak fuzz bench install package preview clean
+.PHONY: all deps build run test test-sanitize soak fuzz bench timing install package preview clean
 
 all: build
 
@@ -82,6 +83,5 @@ clean:
 	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz
 
 # The main window's timing on a screen of its own: start-up, pace, CPU, wakeups while stopped.
-.PHONY: timing
 timing: build
 	xvfb-run -a -s "-screen 0 1024x768x24" ./$(BUILD)/bench/window_timing
