@@ -4,13 +4,13 @@
 // the counters below, malloc's own figures cover the image pixels, and /proc gives the resident
 // set. ROTOR_SOAK_ANIMATIONS=<n> sets how many animations to run (1000 by default).
 
+#include "counting_allocator.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
 #include "surface/manual_timer.h"
 
 #include <array>
-#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdio>
@@ -18,7 +18,6 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <malloc.h>
-#include <new>
 #include <random>
 #include <unistd.h>
 
@@ -28,78 +27,6 @@ using rotavel::scene::Preset;
 using rotavel::scene::Rotor;
 using rotavel::surface::ImageSurface;
 using rotavel::surface::ManualTimer;
-
-// ---------------------------------------------------------------------------------------------
-// Counting every operator new and delete in this test program
-
-namespace {
-
-std::atomic<long long> g_liveBytes{0};
-std::atomic<long long> g_liveBlocks{0};
-std::atomic<long long> g_allocations{0};
-
-// Each block carries its size in front, aligned as operator new must align.
-constexpr std::size_t kHeader = alignof(std::max_align_t);
-
-void* countedAlloc(std::size_t size) noexcept {
-    void* block = std::malloc(size + kHeader);
-    if (!block)
-        return nullptr;
-    *static_cast<std::size_t*>(block) = size;
-    g_liveBytes.fetch_add(static_cast<long long>(size), std::memory_order_relaxed);
-    g_liveBlocks.fetch_add(1, std::memory_order_relaxed);
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return static_cast<char*>(block) + kHeader;
-}
-
-void countedFree(void* p) noexcept {
-    if (!p)
-        return;
-    void* block = static_cast<char*>(p) - kHeader;
-    g_liveBytes.fetch_sub(static_cast<long long>(*static_cast<std::size_t*>(block)),
-                          std::memory_order_relaxed);
-    g_liveBlocks.fetch_sub(1, std::memory_order_relaxed);
-    std::free(block);
-}
-
-void* countedNew(std::size_t size) {
-    if (void* p = countedAlloc(size))
-        return p;
-    throw std::bad_alloc();
-}
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return countedNew(size);
-}
-void* operator new[](std::size_t size) {
-    return countedNew(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    return countedAlloc(size);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    return countedAlloc(size);
-}
-void operator delete(void* p) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p) noexcept {
-    countedFree(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    countedFree(p);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept {
-    countedFree(p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept {
-    countedFree(p);
-}
 
 namespace {
 
@@ -115,9 +42,10 @@ struct Memory {
 
     static Memory now() {
         Memory m;
-        m.newBytes = g_liveBytes.load();
-        m.newBlocks = g_liveBlocks.load();
-        m.allocations = g_allocations.load();
+        const rotavel::testing::HeapCounts heap = rotavel::testing::heapCounts();
+        m.newBytes = heap.liveBytes;
+        m.newBlocks = heap.liveBlocks;
+        m.allocations = heap.allocations;
         const struct mallinfo2 info = mallinfo2();
         m.mallocBytes = static_cast<long long>(info.uordblks + info.hblkhd);
         if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {

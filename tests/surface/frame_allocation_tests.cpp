@@ -1,58 +1,21 @@
 // A running animation allocates nothing: every frame on the image surface, as the timer and the
 // window drive it (tick, then the image read for the screen), leaves the heap alone. This
-// executable replaces the global allocation functions to count every `new`.
+// executable links the counting allocator to count every `new`.
+#include "counting_allocator.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
 #include "surface/manual_timer.h"
 
-#include <atomic>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <malloc.h>
-#include <new>
 
 namespace {
 
-std::atomic<long> g_allocations{0};
-
-void* counted(std::size_t size) {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    if (void* p = std::malloc(size ? size : 1))
-        return p;
-    throw std::bad_alloc();
+long allocations() {
+    return static_cast<long>(rotavel::testing::heapCounts().allocations);
 }
-
-} // namespace
-
-void* operator new(std::size_t size) {
-    return counted(size);
-}
-void* operator new[](std::size_t size) {
-    return counted(size);
-}
-void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-    return std::malloc(size ? size : 1);
-}
-void operator delete(void* p) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p) noexcept {
-    std::free(p);
-}
-void operator delete(void* p, std::size_t) noexcept {
-    std::free(p);
-}
-void operator delete[](void* p, std::size_t) noexcept {
-    std::free(p);
-}
-
-namespace {
 
 using rotavel::scene::Rotor;
 using namespace rotavel::surface;
@@ -109,11 +72,10 @@ TEST(FrameAllocation, AHundredFramesOfEveryPresetAllocateNothing) {
         for (const auto& preset : rotavel::scene::kPresets) {
             Animation animation(preset, ratio);
             animation.frames(20); // warm-up: the first clear restores the whole image
-            const long before = g_allocations.load();
+            const long before = allocations();
             const std::size_t heapBefore = heapInUse();
             animation.frames(100);
-            EXPECT_EQ(g_allocations.load() - before, 0)
-                << preset.nvanes << " vanes, ratio " << ratio;
+            EXPECT_EQ(allocations() - before, 0) << preset.nvanes << " vanes, ratio " << ratio;
             EXPECT_EQ(heapInUse(), heapBefore) << preset.nvanes << " vanes, ratio " << ratio;
         }
     }
@@ -123,18 +85,18 @@ TEST(FrameAllocation, AHundredFramesOfEveryPresetAllocateNothing) {
 TEST(FrameAllocation, TenThousandFramesLeaveTheHeapAsItWas) {
     Animation animation(rotavel::scene::kPresets.back(), 2.0);
     animation.frames(20);
-    const long before = g_allocations.load();
+    const long before = allocations();
     const std::size_t heapBefore = heapInUse();
     animation.frames(10000);
-    EXPECT_EQ(g_allocations.load() - before, 0);
+    EXPECT_EQ(allocations() - before, 0);
     EXPECT_EQ(heapInUse(), heapBefore);
 }
 
 // The counter sees allocations at all, or the tests above could not fail.
 TEST(FrameAllocation, TheCounterSeesAllocations) {
-    const long before = g_allocations.load();
+    const long before = allocations();
     g_kept = new int(7);
-    EXPECT_EQ(g_allocations.load() - before, 1);
+    EXPECT_EQ(allocations() - before, 1);
     delete static_cast<int*>(g_kept);
 #if !defined(__SANITIZE_ADDRESS__)
     const std::size_t heapBefore = heapInUse();
