@@ -1,5 +1,6 @@
 #include "ui/drawing_area.h"
 
+#include <QAccessibleWidget>
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
@@ -12,6 +13,8 @@ DrawingArea::DrawingArea(QWidget* parent) : QFrame(parent), m_surface(devicePixe
     setGeometry(QRect(QPoint(0, 0), kSize));
     // The image covers the whole interior and the frame is drawn on top: no background to erase.
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A screen reader meets the picture as an animation, not as a bare panel. It is no tab stop.
+    QAccessible::registerAccessibleInterface(new QAccessibleWidget(this, QAccessible::Animation));
 }
 
 void DrawingArea::Scale(float x1, float y1, float x2, float y2) {

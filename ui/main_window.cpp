@@ -1,11 +1,13 @@
 #include "ui/main_window.h"
 
 #include "ui/drawing_area.h"
+#include "ui/menu_item_accessible.h"
 
 #include <QCloseEvent>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QShortcut>
 
 namespace rotavel::ui {
 
@@ -13,6 +15,11 @@ namespace {
 
 QString qString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// "1 vane", "3 vanes": spoken words, not the menu's captions.
+QString vanes(int n) {
+    return n == 1 ? QStringLiteral("1 vane") : QStringLiteral("%1 vanes").arg(n);
 }
 
 } // namespace
@@ -39,10 +46,24 @@ MainWindow::MainWindow(QWidget* parent)
     face.setColor(QPalette::Button, Qt::white);
     m_run->setPalette(face);
     m_run->raise();
-    connect(m_run, &QPushButton::clicked, this, [this] { m_rotor.run(); });
+    m_run->setAccessibleDescription(
+        QStringLiteral("Start the rotor turning four times from its starting position"));
+    connect(m_run, &QPushButton::clicked, this, [this] {
+        m_rotor.run();
+        describePicture();
+    });
+    // Return and Enter press the focused button as Space does. Not by making it the default
+    // button: outside a dialog that only tints its plain white face.
+    for (const auto key : {Qt::Key_Return, Qt::Key_Enter})
+        new QShortcut(key, m_run, m_run, &QPushButton::click, Qt::WidgetShortcut);
+
+    m_picture->setAccessibleName(QStringLiteral("Rotor"));
 
     buildMenu();
-    m_timer.setTickHandler([this] { m_rotor.tick(); });
+    m_timer.setTickHandler([this] {
+        m_rotor.tick();
+        describePicture(); // the tick may have stopped the timer
+    });
 
     // The stored size is the client area's; the menu bar comes on top of it.
     int menuHeight = menuBar()->heightForWidth(kClientSize.width());
@@ -51,21 +72,44 @@ MainWindow::MainWindow(QWidget* parent)
     resize(kClientSize.width(), kClientSize.height() + menuHeight);
 
     m_rotor.load();
+    describePicture();
 }
 
 MainWindow::~MainWindow() = default;
 
 void MainWindow::buildMenu() {
-    // No '&' anywhere: the captions are shown exactly as written, with no access keys.
+    // No '&' anywhere: the captions are shown exactly as written, with no access keys. The
+    // keyboard reaches the menu bar with Alt all the same.
     auto* menu = new QMenu(QStringLiteral("Choose #Vanes"), this);
     menu->setObjectName(QStringLiteral("mmain"));
+    const QString about = QStringLiteral("Choose how many vanes the rotor has");
+    menu->setAccessibleName(menu->title());
+    menu->setAccessibleDescription(about);
+    MenuItemAccessible::install(menu->menuAction(), about);
     for (const scene::Preset& preset : scene::kPresets) {
         auto* item = new QAction(qString(preset.caption), this);
         item->setObjectName(qString(preset.item));
-        connect(item, &QAction::triggered, this, [this, preset] { m_rotor.choose(preset); });
+        MenuItemAccessible::install(item,
+                                    QStringLiteral("Rotor with %1").arg(vanes(preset.nvanes)));
+        connect(item, &QAction::triggered, this, [this, preset] {
+            m_rotor.choose(preset);
+            describePicture();
+        });
         menu->addAction(item);
     }
     menuBar()->addMenu(menu);
+}
+
+void MainWindow::describePicture() {
+    const int nvanes = m_rotor.nvanes();
+    const bool turning = m_timer.isEnabled();
+    if (nvanes == m_describedVanes && turning == m_describedTurning)
+        return;
+    m_describedVanes = nvanes;
+    m_describedTurning = turning;
+    // Qt announces the change to a screen reader itself, on every call: hence only on a change.
+    m_picture->setAccessibleDescription(QStringLiteral("%1, %2").arg(
+        vanes(nvanes), turning ? QStringLiteral("turning") : QStringLiteral("stopped")));
 }
 
 bool MainWindow::event(QEvent* event) {
@@ -89,6 +133,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     // on, and no further tick may start.
     m_rotor.close();
     m_timer.setEnabled(false);
+    describePicture();
     event->accept();
 }
 

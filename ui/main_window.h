@@ -8,7 +8,9 @@
 //   - surface::Timer by AnimationTimer (`Timer1`): a precise 10 ms QTimer that never nests;
 //   - scene::Host by EventLoopHost: the frame's yield, one pass over pending events.
 // The window owns all of them and the rotor, creates them with the stored layout, and forwards
-// load, activation, the Run click, the menu clicks and the close to the rotor.
+// load, activation, the Run click, the menu clicks and the close to the rotor. It also tells a
+// screen reader what each control is and what the picture shows (MenuItemAccessible speaks for
+// the menu's items).
 #pragma once
 
 #include "scene/rotor.h"
@@ -48,6 +50,9 @@ protected:
 
 private:
     void buildMenu();
+    // Tells a screen reader how many vanes the picture shows and whether they turn. Cheap when
+    // nothing changed, so it runs after every tick.
+    void describePicture();
 
     QWidget* m_client;      // the client area below the menu bar
     DrawingArea* m_picture; // `Picture1`, owned by m_client
@@ -56,6 +61,8 @@ private:
     EventLoopHost m_host;
     scene::Rotor m_rotor;
     bool m_shownOnce = false;
+    int m_describedVanes = -1; // what the picture's description says, to notice changes
+    bool m_describedTurning = false;
 };
 
 } // namespace rotavel::ui
