@@ -11,7 +11,7 @@ PREFIX    ?= /usr/local
 BUILD_PKGS := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
               libbenchmark-dev
 RUN_PKGS   := fonts-dejavu-core
-TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream
+TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream dbus at-spi2-core
 PREVIEW_PKGS := imagemagick
 FUZZ_PKGS  := clang libclang-rt-14-dev
 
