@@ -107,18 +107,19 @@ struct Run {
 
 Run animate(rotavel::ui::MainWindow& window) {
     Run run;
-    QTimer* timer = window.timer();
+    auto* timer = window.timer();
     std::vector<Clock::time_point> starts;
     starts.reserve(600);
     QEventLoop loop;
-    Watch tickStarts(timer, QEvent::Timer, [&] { starts.push_back(Clock::now()); });
+    Watch tickStarts(timer, QEvent::SockAct, [&] { starts.push_back(Clock::now()); });
     // Connected after the window's own handler: runs as each tick returns.
-    const auto connection = QObject::connect(timer, &QTimer::timeout, &loop, [&] {
-        if (!starts.empty())
-            run.frames.push_back(msBetween(starts.back(), Clock::now()));
-        if (!timer->isActive())
-            loop.quit();
-    });
+    const auto connection =
+        QObject::connect(timer, &rotavel::ui::TickNotifier::timeout, &loop, [&] {
+            if (!starts.empty())
+                run.frames.push_back(msBetween(starts.back(), Clock::now()));
+            if (!timer->isActive())
+                loop.quit();
+        });
 
     const double cpuBefore = cpuMs();
     const Clock::time_point clicked = Clock::now();
@@ -201,7 +202,7 @@ int main(int argc, char* argv[]) {
     waitFor(200); // let the start-up settle
     int idleTicks = 0;
     std::vector<Clock::time_point> wakes;
-    Watch idleTimer(window.timer(), QEvent::Timer, [&] { ++idleTicks; });
+    Watch idleTimer(window.timer(), QEvent::SockAct, [&] { ++idleTicks; });
     const auto awake =
         QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
                          [&] { wakes.push_back(Clock::now()); });

@@ -2,35 +2,67 @@
 
 #include "surface/timer.h"
 
-#include <QTimer>
+#include <QSocketNotifier>
+
+class QTimer;
 
 namespace rotavel::ui {
 
-// `Timer1` on screen: the animation timer over a precise 10 ms QTimer that belongs to the window.
-//
-// Ticks never nest. Qt itself does not deliver a timer again while its own tick runs, but only as
-// long as the timer keeps its id, so switching it on while it runs leaves it alone instead of
-// restarting it; a tick that still arrives while one runs is dropped, and the next period brings
-// the next one.
+// `Timer1` as the window holds it: on Linux the kernel keeps the 10 ms period (a timerfd, watched
+// here), so the ticks come on a steady grid instead of the millisecond steps of a QTimer;
+// elsewhere, or if the kernel refuses a timerfd, a precise QTimer stands in. It emits timeout()
+// once per period and never while a tick runs; periods missed by a long tick are dropped, not
+// queued.
+class TickNotifier final : public QSocketNotifier {
+    Q_OBJECT
+
+public:
+    explicit TickNotifier(QObject* parent);
+    ~TickNotifier() override;
+
+    // Switching it on while it is on keeps the period under way; switching it off disarms it, so
+    // nothing wakes the program while stopped, and inside a tick no further tick follows.
+    void setActive(bool on);
+    bool isActive() const { return m_on; }
+    int interval() const { return surface::Timer::kIntervalMs; }
+    Qt::TimerType timerType() const { return Qt::PreciseTimer; }
+    // Milliseconds to the next tick, -1 while off.
+    int remainingTime() const;
+
+signals:
+    void timeout();
+
+private:
+    void onExpired();
+    void arm(bool on);
+
+    int m_fd = -1;
+    QTimer* m_fallback = nullptr;
+    bool m_on = false;
+    bool m_inTick = false;
+};
+
+// `Timer1` for the rotor: ticks from a TickNotifier that belongs to the window, one at a time. A
+// timeout() that still arrives while a tick runs (the tick yields to the event loop) is dropped.
 class AnimationTimer final : public surface::Timer {
 public:
-    // The QTimer is created as a child of `parent`, which owns it.
+    // The TickNotifier is created as a child of `parent`, which owns it.
     explicit AnimationTimer(QObject* parent);
     ~AnimationTimer() override;
 
     AnimationTimer(const AnimationTimer&) = delete;
     AnimationTimer& operator=(const AnimationTimer&) = delete;
 
-    void setEnabled(bool on) override;
-    bool isEnabled() const override { return m_timer->isActive(); }
+    void setEnabled(bool on) override { m_notifier->setActive(on); }
+    bool isEnabled() const override { return m_notifier->isActive(); }
 
-    // The toolkit's timer, for wiring and inspection.
-    QTimer* qtimer() const { return m_timer; }
+    // The toolkit's side of the timer, for wiring and inspection.
+    TickNotifier* notifier() const { return m_notifier; }
 
 private:
     void onTimeout();
 
-    QTimer* m_timer;
+    TickNotifier* m_notifier;
     bool m_inTick = false;
 };
 

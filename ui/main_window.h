@@ -5,7 +5,7 @@
 // window only through three small interfaces, each realised here on Qt Widgets:
 //   - surface::Surface by DrawingArea (`Picture1`): draws into an off-screen persistent image
 //     (surface::ImageSurface) that its paintEvent copies to the screen;
-//   - surface::Timer by AnimationTimer (`Timer1`): a precise 10 ms QTimer that never nests;
+//   - surface::Timer by AnimationTimer (`Timer1`): a steady 10 ms period that never nests;
 //   - scene::Host by EventLoopHost: the frame's yield, one pass over pending events.
 // The window owns all of them and the rotor, creates them with the stored layout, and forwards
 // load, activation, the Run click, the menu clicks and the close to the rotor. It also tells a
@@ -41,7 +41,7 @@ public:
     const scene::Rotor& rotor() const { return m_rotor; }
     DrawingArea* picture() const { return m_picture; }
     QPushButton* runButton() const { return m_run; }
-    QTimer* timer() const { return m_timer.qtimer(); }
+    TickNotifier* timer() const { return m_timer.notifier(); }
 
 protected:
     bool event(QEvent* event) override;
@@ -57,7 +57,7 @@ private:
     QWidget* m_client;      // the client area below the menu bar
     DrawingArea* m_picture; // `Picture1`, owned by m_client
     QPushButton* m_run;     // `Command1`, owned by m_client
-    AnimationTimer m_timer; // `Timer1`; its QTimer is owned by the window
+    AnimationTimer m_timer; // `Timer1`; its TickNotifier is owned by the window
     EventLoopHost m_host;
     scene::Rotor m_rotor;
     bool m_shownOnce = false;

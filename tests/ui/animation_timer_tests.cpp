@@ -1,9 +1,23 @@
 #include "ui/animation_timer.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTest>
+#include <vector>
 
 using rotavel::ui::AnimationTimer;
+using rotavel::ui::TickNotifier;
+
+namespace {
+
+void spin(int ms) {
+    QElapsedTimer busy;
+    busy.start();
+    while (busy.elapsed() < ms) {
+    }
+}
+
+} // namespace
 
 class AnimationTimerTest : public QObject {
     Q_OBJECT
@@ -11,7 +25,9 @@ class AnimationTimerTest : public QObject {
 private slots:
     void switchingOnWhileOnKeepsItsPace();
     void ticksComeWhileOnAndASwitchOffInsideATickIsTheLast();
-    void aTickArrivingDuringATickIsDropped();
+    void aStoppedTimerStaysQuietWhileAnotherTicks();
+    void ticksDoNotNestWhileATickYields();
+    void periodsMissedByALongTickAreDroppedNotQueued();
     void aDestroyedTimerNeitherRunsNorCallsBack();
 };
 
@@ -20,22 +36,23 @@ void AnimationTimerTest::switchingOnWhileOnKeepsItsPace() {
     // stand, or a restarted timer could fall due inside the running tick's yield.
     QObject window;
     AnimationTimer timer(&window);
+    QCOMPARE(timer.notifier()->remainingTime(), -1);
     int before = -1, after = -1;
     timer.setTickHandler([&] {
-        QElapsedTimer drawing; // a frame takes a few milliseconds to draw
-        drawing.start();
-        while (drawing.elapsed() < 3) {
-        }
-        before = timer.qtimer()->remainingTime();
+        spin(3); // a frame takes a few milliseconds to draw
+        before = timer.notifier()->remainingTime();
         timer.setEnabled(true);
-        after = timer.qtimer()->remainingTime();
+        after = timer.notifier()->remainingTime();
         timer.setEnabled(false);
     });
     timer.setEnabled(true);
+    QVERIFY(timer.isEnabled());
+    QVERIFY(timer.notifier()->remainingTime() > 0);
     QTRY_VERIFY(after >= 0);
     QVERIFY(before <= 8);
     QVERIFY(after <= before);
     QVERIFY(!timer.isEnabled());
+    QCOMPARE(timer.notifier()->remainingTime(), -1);
 }
 
 void AnimationTimerTest::ticksComeWhileOnAndASwitchOffInsideATickIsTheLast() {
@@ -47,7 +64,8 @@ void AnimationTimerTest::ticksComeWhileOnAndASwitchOffInsideATickIsTheLast() {
         ++ticks;
         if (ticks == 3) {
             timer.setEnabled(false);
-            finished = true; // the tick runs on after switching the timer off
+            QCoreApplication::processEvents(); // the yield comes after the stop test
+            finished = true;                   // the tick runs on after switching the timer off
         }
     });
     timer.setEnabled(true);
@@ -56,7 +74,27 @@ void AnimationTimerTest::ticksComeWhileOnAndASwitchOffInsideATickIsTheLast() {
     QVERIFY(!timer.isEnabled());
 }
 
-void AnimationTimerTest::aTickArrivingDuringATickIsDropped() {
+void AnimationTimerTest::aStoppedTimerStaysQuietWhileAnotherTicks() {
+    // Stopped after its first tick, and then again switched on and off inside one tick.
+    QObject window;
+    AnimationTimer stopped(&window), other(&window);
+    int stoppedTicks = 0, otherTicks = 0;
+    stopped.setTickHandler([&] {
+        ++stoppedTicks;
+        stopped.setEnabled(false);
+        stopped.setEnabled(true);
+        stopped.setEnabled(false);
+    });
+    other.setTickHandler([&] { ++otherTicks; });
+    stopped.setEnabled(true);
+    QTRY_COMPARE(stoppedTicks, 1);
+    other.setEnabled(true);
+    QTRY_VERIFY(otherTicks >= 5); // five periods and more
+    QCOMPARE(stoppedTicks, 1);
+    QVERIFY(!stopped.notifier()->isEnabled()); // nothing watched while stopped
+}
+
+void AnimationTimerTest::ticksDoNotNestWhileATickYields() {
     QObject window;
     AnimationTimer timer(&window);
     int ticks = 0, depth = 0, deepest = 0;
@@ -64,21 +102,45 @@ void AnimationTimerTest::aTickArrivingDuringATickIsDropped() {
         ++ticks;
         deepest = std::max(deepest, ++depth);
         if (ticks == 1) {
-            // As if the timer fell due while the tick yields to the event loop.
-            QVERIFY(QMetaObject::invokeMethod(timer.qtimer(), "timeout"));
+            // The yield runs past the next period, and a timeout falls due right inside it.
+            QElapsedTimer yielding;
+            yielding.start();
+            while (yielding.elapsed() < 25)
+                QCoreApplication::processEvents();
+            QVERIFY(QMetaObject::invokeMethod(timer.notifier(), "timeout"));
             QCOMPARE(ticks, 1);
         }
-        timer.setEnabled(false);
+        if (ticks == 3)
+            timer.setEnabled(false);
         --depth;
     });
     timer.setEnabled(true);
-    QTRY_VERIFY(ticks > 0);
+    QTRY_COMPARE(ticks, 3);
     QCOMPARE(deepest, 1);
-    QCOMPARE(ticks, 1);
+}
+
+void AnimationTimerTest::periodsMissedByALongTickAreDroppedNotQueued() {
+    // A 35 ms tick misses three periods: one tick follows at once, the next keeps the grid.
+    QObject window;
+    AnimationTimer timer(&window);
+    QElapsedTimer clock;
+    clock.start();
+    std::vector<qint64> starts;
+    timer.setTickHandler([&] {
+        starts.push_back(clock.nsecsElapsed());
+        if (starts.size() == 1)
+            spin(35);
+        if (starts.size() == 3)
+            timer.setEnabled(false);
+    });
+    timer.setEnabled(true);
+    QTRY_COMPARE(starts.size(), std::size_t{3});
+    QVERIFY(starts[1] - starts[0] >= 35'000'000);
+    QVERIFY2(starts[2] - starts[1] >= 2'000'000, "a missed period was delivered as a tick");
 }
 
 void AnimationTimerTest::aDestroyedTimerNeitherRunsNorCallsBack() {
-    // The QTimer belongs to the window and outlives the timer object by a moment.
+    // The notifier belongs to the window and outlives the timer object by a moment.
     QObject window;
     int ticks = 0;
     {
@@ -86,10 +148,10 @@ void AnimationTimerTest::aDestroyedTimerNeitherRunsNorCallsBack() {
         timer.setTickHandler([&] { ++ticks; });
         timer.setEnabled(true);
     }
-    QTimer* qtimer = window.findChild<QTimer*>(QStringLiteral("Timer1"));
-    QVERIFY(qtimer);
-    QVERIFY(!qtimer->isActive());
-    QVERIFY(QMetaObject::invokeMethod(qtimer, "timeout"));
+    auto* notifier = window.findChild<TickNotifier*>(QStringLiteral("Timer1"));
+    QVERIFY(notifier);
+    QVERIFY(!notifier->isActive());
+    QVERIFY(QMetaObject::invokeMethod(notifier, "timeout"));
     QCOMPARE(ticks, 0);
 }
 

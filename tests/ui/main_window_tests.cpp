@@ -135,7 +135,7 @@ void MainWindowTest::theWindowHasItsStoredLayout() {
     QCOMPARE(icon.size(), QSize(32, 32));
     QVERIFY(icon.colorCount() > 0 && icon.colorCount() <= 16);
 
-    auto* timer = window.findChild<QTimer*>(QStringLiteral("Timer1"));
+    auto* timer = window.findChild<rotavel::ui::TickNotifier*>(QStringLiteral("Timer1"));
     QVERIFY(timer);
     QCOMPARE(timer->parent(), &window);
     QCOMPARE(timer->interval(), 10);
@@ -206,7 +206,7 @@ void MainWindowTest::nothingIsDrawnBeforeRunAndAMenuChoiceDrawsNothing() {
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QVERIFY(window.picture()->autoRedraw()); // switched on when first shown
 
-    QSignalSpy ticks(window.timer(), &QTimer::timeout);
+    QSignalSpy ticks(window.timer(), &rotavel::ui::TickNotifier::timeout);
     for (QAction* item : window.findChild<QMenu*>(QStringLiteral("mmain"))->actions())
         item->trigger();
     QCOMPARE(window.rotor().nvanes(), 8);
@@ -220,7 +220,7 @@ void MainWindowTest::runAnimates503FramesOntoTheScreenAndTheLastOneStays() {
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QSignalSpy ticks(window.timer(), &QTimer::timeout);
+    QSignalSpy ticks(window.timer(), &rotavel::ui::TickNotifier::timeout);
     PaintCounter paints(window.picture());
 
     QTest::mouseClick(window.runButton(), Qt::LeftButton);
@@ -268,7 +268,7 @@ void MainWindowTest::aTickFallingDueInTheYieldDoesNotNest() {
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTimer* timer = window.timer();
+    auto* timer = window.timer();
 
     double inYield = -1, afterDueTick = -1, afterFrame = -1;
     InYield probe(window, [&] {
@@ -277,7 +277,7 @@ void MainWindowTest::aTickFallingDueInTheYieldDoesNotNest() {
         afterDueTick = window.rotor().angle();
     });
     // Connected after the window's own handler: runs as the tick returns.
-    connect(timer, &QTimer::timeout, &probe, [&] {
+    connect(timer, &rotavel::ui::TickNotifier::timeout, &probe, [&] {
         if (probe.done() && afterFrame < 0 && !window.rotor().isTicking())
             afterFrame = window.rotor().angle();
     });
@@ -294,7 +294,7 @@ void MainWindowTest::runClickedInTheYieldRestartsTheRotorNotTheTimer() {
     MainWindow window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTimer* timer = window.timer();
+    auto* timer = window.timer();
 
     int dueBefore = -1, dueAfter = -1;
     double angleAfterRun = -1;
