@@ -12,12 +12,8 @@ program=$1
 tool=$2
 screenshot=${3:-}
 
-for command in Xvfb xdotool; do
-    if ! command -v "$command" >/dev/null; then
-        echo "FAIL: $command is missing (install the Debian packages xvfb and xdotool)"
-        exit 1
-    fi
-done
+source "$(dirname "$0")/x_session.sh"
+need_commands "xvfb and xdotool" Xvfb xdotool
 
 work=$(mktemp -d)
 xvfb=
@@ -38,25 +34,9 @@ fail() {
     exit 1
 }
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 
-# Runs the rest of the arguments every 0.1 s until they succeed or $1 seconds have passed.
-wait_until() {
-    local deadline=$(($(now_ms) + $1 * 1000))
-    shift
-    until "$@"; do
-        (($(now_ms) < deadline)) || return 1
-        sleep 0.1
-    done
-}
 
-# A display of our own: Xvfb picks a free number and tells it on file descriptor 3.
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-has_line() { [[ $(wc -l <"$1") -ge 1 ]]; }
-wait_until 10 has_line "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$work/display")"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR
+start_xvfb
 
 window=
 menu_height=

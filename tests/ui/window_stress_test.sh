@@ -26,12 +26,8 @@ runs=2 # program runs, each ending in a close under way
 echo "seed $seed (repeat with ROTAVEL_STRESS_SEED=$seed), $bursts bursts a run, $runs runs"
 RANDOM=$seed
 
-for command in Xvfb xdotool; do
-    if ! command -v "$command" >/dev/null; then
-        echo "FAIL: $command is missing (install the Debian packages xvfb and xdotool)"
-        exit 1
-    fi
-done
+source "$(dirname "$0")/x_session.sh"
+need_commands "xvfb and xdotool" Xvfb xdotool
 
 work=$(mktemp -d)
 mkdir "$work/unmatched"
@@ -62,18 +58,8 @@ fail() {
     exit 1
 }
 
-now_ms() { echo $(($(date +%s%N) / 1000000)); }
 started=$(now_ms)
-
-# Runs the rest of the arguments every 20 ms until they succeed or $1 seconds have passed.
-wait_until() {
-    local deadline=$(($(now_ms) + $1 * 1000))
-    shift
-    until "$@"; do
-        (($(now_ms) < deadline)) || return 1
-        sleep 0.02
-    done
-}
+wait_poll=0.02 # the pictures change every 10 ms
 
 # Random numbers come only from here, never in a subshell: the sequence of actions then depends on
 # the seed alone. Sets r to a number from 0 to $1 - 1.
@@ -85,12 +71,7 @@ roll() { r=$((RANDOM % $1)); }
 "$whole_frames" >"$work/frames.txt" 2>"$work/frames.log" &
 frames_job=$!
 
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-has_line() { [[ $(wc -l <"$1") -ge 1 ]]; }
-wait_until 10 has_line "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$work/display")"
-unset WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR
+start_xvfb
 # A private runtime folder, so that Qt has nothing to say about a missing one.
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
