@@ -14,8 +14,7 @@ void appendCoordinate(std::string& out, float value) {
     out.append(buf, end.ptr);
 }
 
-void appendPoints(std::string& out, const char* name, const Call& c, int count) {
-    out += name;
+void appendPoints(std::string& out, const Call& c, int count) {
     const float v[] = {c.x1, c.y1, c.x2, c.y2};
     for (int i = 0; i < count; ++i)
         appendCoordinate(out, v[i]);
@@ -23,45 +22,63 @@ void appendPoints(std::string& out, const char* name, const Call& c, int count) 
 
 } // namespace
 
+const char* opName(Call::Op op) {
+    switch (op) {
+    case Call::Op::Scale:
+        return "scale";
+    case Call::Op::Cls:
+        return "cls";
+    case Call::Op::Line:
+        return "line";
+    case Call::Op::LineTo:
+        return "lineto";
+    case Call::Op::PSet:
+        return "pset";
+    case Call::Op::DrawWidth:
+        return "drawwidth";
+    case Call::Op::ForeColor:
+        return "forecolor";
+    case Call::Op::AutoRedraw:
+        return "autoredraw";
+    case Call::Op::Timer:
+        return "timer";
+    case Call::Op::Yield:
+        return "yield";
+    }
+    return "?";
+}
+
 void appendCall(std::string& out, const Call& c) {
+    out += opName(c.op);
     switch (c.op) {
     case Call::Op::Scale:
-        appendPoints(out, "scale", c, 4);
-        break;
-    case Call::Op::Cls:
-        out += "cls";
-        break;
     case Call::Op::Line:
-        appendPoints(out, "line", c, 4);
+        appendPoints(out, c, 4);
         break;
     case Call::Op::LineTo:
-        appendPoints(out, "lineto", c, 2);
-        break;
     case Call::Op::PSet:
-        appendPoints(out, "pset", c, 2);
+        appendPoints(out, c, 2);
         break;
     case Call::Op::DrawWidth: {
         char buf[16];
         const auto end = std::to_chars(buf, buf + sizeof buf, c.width);
-        out += "drawwidth ";
+        out += ' ';
         out.append(buf, end.ptr);
         break;
     }
     case Call::Op::ForeColor: {
         static constexpr char kHex[] = "0123456789ABCDEF";
-        out += "forecolor 0x";
+        out += " 0x";
         for (int shift = 28; shift >= 0; shift -= 4)
             out += kHex[(c.colour >> shift) & 0xF];
         break;
     }
     case Call::Op::AutoRedraw:
-        out += c.on ? "autoredraw on" : "autoredraw off";
-        break;
     case Call::Op::Timer:
-        out += c.on ? "timer on" : "timer off";
+        out += c.on ? " on" : " off";
         break;
+    case Call::Op::Cls:
     case Call::Op::Yield:
-        out += "yield";
         break;
     }
 }

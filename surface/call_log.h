@@ -32,6 +32,9 @@ struct Call {
     bool operator==(const Call&) const = default;
 };
 
+// The trace keyword of a kind of call: "scale", "lineto", "timer", ...
+const char* opName(Call::Op op);
+
 // The trace line of a call, e.g. "line -1 0 1 0" or "forecolor 0x0000FF00"; coordinates are the
 // single-precision values as "%.9g", so the text gives back the exact float.
 std::string formatCall(const Call& call);

@@ -393,32 +393,6 @@ struct Expected {
     Colour colour = 0;
 };
 
-const char* opName(Op op) {
-    switch (op) {
-    case Op::Scale:
-        return "scale";
-    case Op::Cls:
-        return "cls";
-    case Op::Line:
-        return "line";
-    case Op::LineTo:
-        return "lineto";
-    case Op::PSet:
-        return "pset";
-    case Op::DrawWidth:
-        return "drawwidth";
-    case Op::ForeColor:
-        return "forecolor";
-    case Op::AutoRedraw:
-        return "autoredraw";
-    case Op::Timer:
-        return "timer";
-    case Op::Yield:
-        return "yield";
-    }
-    return "?";
-}
-
 constexpr int kCircleSegments = 63; // a circle from 0 to 6.3 rad in steps of 0.1: a dot, 63 lines
 constexpr int kCallsPerPass = 134;
 constexpr int kBladeAt = 67;       // the blade's line within a pass
@@ -478,7 +452,7 @@ std::optional<std::string> matchFrame(const std::vector<Call>& calls, std::size_
         if (c.op != e.op || (e.op == Op::DrawWidth && c.width != e.width) ||
             (e.op == Op::ForeColor && c.colour != e.colour))
             return "call " + std::to_string(k) + " of " + frameName(f) + " is \"" + formatCall(c) +
-                   "\" where a " + opName(e.op) + " belongs (a frame of " +
+                   "\" where a " + rotavel::surface::opName(e.op) + " belongs (a frame of " +
                    std::to_string(f.nvanes) + " vanes makes " + std::to_string(pattern.size()) +
                    " calls)";
     }
