@@ -1,3 +1,4 @@
+#include "paint_counter.h"
 #include "surface/image_surface.h"
 #include "ui/drawing_area.h"
 
@@ -9,22 +10,7 @@ using rotavel::ui::DrawingArea;
 
 namespace {
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count() const { return m_count; }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        if (event->type() == QEvent::Paint)
-            ++m_count;
-        return false;
-    }
-
-private:
-    int m_count = 0;
-};
+using rotavel::testing::PaintCounter;
 
 // The same few calls of every kind, on any drawing area.
 void drawSample(rotavel::surface::Surface& area) {

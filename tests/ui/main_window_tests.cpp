@@ -1,3 +1,4 @@
+#include "paint_counter.h"
 #include "surface/image_surface.h"
 #include "ui/drawing_area.h"
 #include "ui/main_window.h"
@@ -45,21 +46,7 @@ QImage blankPicture(const MainWindow& window) {
     return rotavel::surface::ImageSurface(window.picture()->devicePixelRatioF()).image();
 }
 
-// Counts the paint events a widget receives.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(QWidget* widget) { widget->installEventFilter(this); }
-    int count() const { return m_count; }
-
-protected:
-    bool eventFilter(QObject*, QEvent* event) override {
-        m_count += event->type() == QEvent::Paint;
-        return false;
-    }
-
-private:
-    int m_count = 0;
-};
+using rotavel::testing::PaintCounter;
 
 bool isWhite(QRgb pixel) {
     return qRed(pixel) >= 0xF0 && qGreen(pixel) >= 0xF0 && qBlue(pixel) >= 0xF0;
