@@ -13,6 +13,14 @@ int main(int argc, char* argv[]) {
         return 1;
     }
 
+    // How a desktop matches the window to its desktop entry and icon: the Wayland app id is the
+    // entry's name, and so is the class in the X11 window's WM_CLASS, which Qt takes from the
+    // application name (its instance part stays the binary's name). The display name is what a
+    // screen reader calls the program; being the window's title, it adds nothing to the title.
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavel.RotavelMotion"));
+    QCoreApplication::setApplicationName(QStringLiteral("io.github.rotavel.RotavelMotion"));
+    QGuiApplication::setApplicationDisplayName(QStringLiteral("Rotavel Motion"));
+
     std::optional<DisplayGuard> guard(std::in_place);
     QApplication app(argc, argv);
     guard.reset();

@@ -37,6 +37,9 @@ fail() {
 
 
 start_xvfb
+# The runtime folder a desktop session has; without one Qt warns on standard error.
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
 
 window=
 menu_height=
@@ -50,6 +53,10 @@ start_program() {
     # The client area is 455 x 427 below the menu bar.
     [[ $WIDTH -eq 455 && $HEIGHT -gt 427 ]] || fail "window is ${WIDTH}x${HEIGHT}"
     menu_height=$((HEIGHT - 427))
+    # The class is the desktop entry's name, so a desktop finds the entry and its icon.
+    local class
+    class=$("$tool" class "$window")
+    [[ $class == "rotavel-motion io.github.rotavel.RotavelMotion" ]] || fail "WM_CLASS is \"$class\""
 }
 
 # The drawing area's interior below the Run button, where the rotor turns.

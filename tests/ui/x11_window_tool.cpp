@@ -6,6 +6,7 @@
 //   x11_window_tool checksum WINDOW [X Y W H]  prints a hash of the window's pixels (or a part)
 //   x11_window_tool grab WINDOW FILE.png       saves the window's pixels
 //   x11_window_tool close WINDOW               asks the window to close (WM_DELETE_WINDOW)
+//   x11_window_tool class WINDOW               prints the window's WM_CLASS: "INSTANCE CLASS"
 //   x11_window_tool popups                     prints "ID X Y W H" for each shown popup window
 //   x11_window_tool watch WINDOW X Y MS FRAMES DIR [close]
 //       samples the drawing area's interior at (X, Y) in the window as fast as the server allows
@@ -34,8 +35,10 @@
 namespace {
 
 int usage() {
-    std::fprintf(stderr, "usage: x11_window_tool checksum WINDOW [X Y W H] | grab WINDOW FILE.png "
-                         "| close WINDOW | popups | watch WINDOW X Y MS FRAMES DIR [close]\n");
+    std::fprintf(
+        stderr,
+        "usage: x11_window_tool checksum WINDOW [X Y W H] | grab WINDOW FILE.png "
+        "| close WINDOW | class WINDOW | popups | watch WINDOW X Y MS FRAMES DIR [close]\n");
     return 2;
 }
 
@@ -114,6 +117,18 @@ int requestClose(Display* display, Window window) {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &event);
     XSync(display, False);
+    return 0;
+}
+
+int printClass(Display* display, Window window) {
+    XClassHint hint{};
+    if (!XGetClassHint(display, window, &hint)) {
+        std::fprintf(stderr, "x11_window_tool: the window has no WM_CLASS\n");
+        return 1;
+    }
+    std::printf("%s %s\n", hint.res_name, hint.res_class);
+    XFree(hint.res_name);
+    XFree(hint.res_class);
     return 0;
 }
 
@@ -352,6 +367,8 @@ int main(int argc, char* argv[]) {
         status = grab(display, window, argv[3]);
     } else if (command == "close" && argc == 3) {
         status = requestClose(display, window);
+    } else if (command == "class" && argc == 3) {
+        status = printClass(display, window);
     } else if (command == "popups" && argc == 2) {
         status = listPopups(display);
     } else if (command == "watch" &&
