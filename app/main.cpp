@@ -1,4 +1,5 @@
 #include "app/display_guard.h"
+#include "app/quit_signals.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -26,6 +27,8 @@ int main(int argc, char* argv[]) {
     guard.reset();
 
     rotavel::ui::MainWindow window; // runs the rotor's load before the window is shown
+    // A logout's SIGTERM or a terminal's Ctrl+C closes the window as its close button does.
+    rotavel::app::QuitSignals quitSignals([&window] { window.close(); });
     window.show();
     return app.exec();
 }

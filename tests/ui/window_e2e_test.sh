@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The real program on a real X server, driven like a user: find the window by its caption, click
 # Run, watch the picture animate and come to rest, close the window, expect exit status 0. Then
-# once more, closing it in the middle of the animation.
+# once more, closing it in the middle of the animation, and ended by SIGTERM and SIGINT.
 #
 # usage: window_e2e_test.sh PROGRAM X11_WINDOW_TOOL [SCREENSHOT.png]
 # With a third argument the window is also saved there, mid-animation.
@@ -85,14 +85,22 @@ at_rest() {
     ((same >= 2)) || { sleep 0.1; return 1; }
 }
 
-close_and_expect_success() {
-    "$tool" close "$window"
+# Ends the program as a user or the session would: "close" as the window manager's close button
+# does, TERM as a logout does, INT as Ctrl+C in a terminal does. Every way must end it as a
+# close does: exit status 0 and not a word on standard error.
+end_and_expect_success() {
+    if [[ $1 == close ]]; then
+        "$tool" close "$window"
+    else
+        kill -s "$1" "$app"
+    fi
     has_ended() { ! kill -0 "$app" 2>/dev/null; }
-    wait_until 10 has_ended || fail "the program did not end after its window was closed"
+    wait_until 10 has_ended || fail "the program did not end after $1"
     local status=0
     wait "$app" || status=$?
     app=
-    ((status == 0)) || fail "exit status $status after closing the window"
+    ((status == 0)) || fail "exit status $status after $1"
+    [[ ! -s $work/program.log ]] || fail "the program wrote something before ending by $1"
 }
 
 # 1. A whole animation.
@@ -114,14 +122,23 @@ elapsed=$(($(now_ms) - clicked))
 # 503 ticks of 10 ms; the rest detector adds its own 0.4 s or so.
 ((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
 [[ $(picture) != "$background" ]] || fail "the last frame did not stay on screen"
-close_and_expect_success
+end_and_expect_success close
 
 # 2. Closed while animating: the close lands between frames or inside a frame's yield.
 start_program
 background=$(picture)
 click_run
 wait_until 5 changed_from "$background" || fail "the picture did not change after Run"
-close_and_expect_success
+end_and_expect_success close
+
+# 3. A logout in the middle of the animation, and Ctrl+C with the rotor at rest.
+start_program
+background=$(picture)
+click_run
+wait_until 5 changed_from "$background" || fail "the picture did not change after Run"
+end_and_expect_success TERM
+start_program
+end_and_expect_success INT
 
 kill "$xvfb" 2>/dev/null || true
 xvfb=
