@@ -10,6 +10,14 @@ namespace {
 
 constexpr const char* kHowToGetOne = "run it on a desktop or under xvfb-run";
 
+// Only on the systems whose desktops are X11 or Wayland does a missing display variable mean there
+// is no screen; elsewhere (Windows, macOS) the window system is always there and speaks for itself.
+#if defined(Q_OS_UNIX) && !defined(Q_OS_DARWIN) && !defined(Q_OS_ANDROID) && !defined(Q_OS_WASM)
+constexpr bool kAppliesHere = true;
+#else
+constexpr bool kAppliesHere = false;
+#endif
+
 bool isSet(const char* name) {
     const char* value = std::getenv(name);
     return value && *value;
@@ -37,15 +45,20 @@ std::string startFailure() {
 } // namespace
 
 std::string DisplayGuard::missingDisplay() {
+    if (!kAppliesHere)
+        return {};
     // A platform asked for by name (offscreen, vnc, ...) may need no display at all.
     if (isSet("QT_QPA_PLATFORM") || isSet("DISPLAY") || isSet("WAYLAND_DISPLAY"))
         return {};
     return std::string("no display available (DISPLAY is not set); ") + kHowToGetOne;
 }
 
-DisplayGuard::DisplayGuard() : m_previous(qInstallMessageHandler(&DisplayGuard::handleMessage)) {}
+DisplayGuard::DisplayGuard()
+    : m_previous(kAppliesHere ? qInstallMessageHandler(&DisplayGuard::handleMessage) : nullptr) {}
 
 DisplayGuard::~DisplayGuard() {
+    if (!kAppliesHere)
+        return;
     qInstallMessageHandler(m_previous);
     for (const Held& held : s_held) {
         const QMessageLogContext context(cString(held.file), held.line, cString(held.function),

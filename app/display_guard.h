@@ -10,7 +10,8 @@ namespace rotavel::app {
 
 // Keeps the program from aborting inside the toolkit when there is no display to open: Qt ends the
 // process with a core dump when no window-system plugin can start. The guard explains instead, in
-// one line, and exits with status 1.
+// one line, and exits with status 1. Both checks concern X11 and Wayland desktops only: on other
+// systems (Windows, macOS) missingDisplay() is always empty and the guard catches nothing.
 class DisplayGuard {
 public:
     // Why the program cannot show a window, judged from the environment alone, or empty if a
