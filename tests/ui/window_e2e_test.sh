@@ -56,7 +56,8 @@ start_program() {
     # The class is the desktop entry's name, so a desktop finds the entry and its icon.
     local class
     class=$("$tool" class "$window")
-    [[ $class == "rotavel-motion io.github.rotavel.RotavelMotion" ]] || fail "WM_CLASS is \"$class\""
+    [[ $class == "rotavel-motion io.github.rotavel.RotavelMotion" ]] ||
+        fail "WM_CLASS is \"$class\""
 }
 
 # The drawing area's interior below the Run button, where the rotor turns.
