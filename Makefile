@@ -10,8 +10,9 @@ PREFIX    ?= /usr/local
 # What building, testing and running need from Debian.
 BUILD_PKGS := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
               libbenchmark-dev
-RUN_PKGS   := fonts-dejavu-core
-TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream dbus at-spi2-core
+RUN_PKGS   := fonts-dejavu-core qt6-wayland
+TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream dbus at-spi2-core \
+              weston python3-gi gir1.2-atspi-2.0
 PREVIEW_PKGS := imagemagick
 FUZZ_PKGS  := clang libclang-rt-14-dev
 

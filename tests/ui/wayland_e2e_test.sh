@@ -1,0 +1,135 @@
+#!/usr/bin/env bash
+# The real program as a native client of a real Wayland compositor: a headless weston of its own
+# that renders on the CPU, so its screenshots show what a screen would. The program is started with
+# nothing but WAYLAND_DISPLAY; its own protocol log must show it asking for its title and the
+# desktop entry's app id. Run is pressed through the accessibility bus as a screen reader would,
+# and the compositor's screenshots must show the background, then frames of the run, then its
+# last frame. A second run is ended by SIGTERM, which must end the program with status 0.
+#
+# usage: wayland_e2e_test.sh PROGRAM WHOLE_FRAMES
+# Needs the Debian packages weston, dbus, at-spi2-core, python3-gi and gir1.2-atspi-2.0.
+set -euo pipefail
+
+program=$1
+frames=$2
+here=$(cd "$(dirname "$0")" && pwd)
+launcher=/usr/libexec/at-spi-bus-launcher
+
+source "$here/x_session.sh"
+need_commands weston weston weston-screenshooter
+need_commands dbus dbus-run-session
+need_commands at-spi2-core "$launcher"
+/usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null || {
+    echo "FAIL: python3 cannot load the accessibility bindings" \
+        "(install the Debian packages python3-gi and gir1.2-atspi-2.0)"
+    exit 1
+}
+
+# A session bus of our own, for the accessibility bus; it ends with this script.
+if [[ -z ${ROTAVEL_OWN_BUS:-} ]]; then
+    ROTAVEL_OWN_BUS=1 exec dbus-run-session -- bash "$0" "$@"
+fi
+
+work=$(mktemp -d)
+weston=
+bus=
+app=
+cleanup() {
+    local pid
+    for pid in "$app" "$weston" "$bus"; do
+        [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
+    done
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    local log
+    for log in program.err weston.log; do
+        if [[ -s $work/$log ]]; then
+            echo "--- $log (last lines)"
+            tail -n 20 "$work/$log"
+        fi
+    done
+    exit 1
+}
+
+# Nothing may lead Qt to X11 or away from the compositor.
+unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR QT_WAYLAND_SHELL_INTEGRATION
+export XDG_RUNTIME_DIR=$work/runtime
+mkdir -m 700 "$XDG_RUNTIME_DIR"
+socket=rotavel-$$
+
+"$launcher" --launch-immediately >/dev/null 2>&1 &
+bus=$!
+
+weston --backend=headless-backend.so --use-pixman --width=800 --height=600 --socket="$socket" \
+    --idle-time=0 --no-config --debug --log="$work/weston.log" >/dev/null 2>&1 &
+weston=$!
+listening() { [[ -S $XDG_RUNTIME_DIR/$socket ]]; }
+wait_until 10 listening || fail "weston did not start"
+
+WAYLAND_DISPLAY=$socket WAYLAND_DEBUG=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
+    "$program" >"$work/program.out" 2>"$work/program.err" &
+app=$!
+
+# The requests a native client sends; an X11 client through a compatibility server sends none.
+sent() { grep -qF -- "$1" "$work/program.err"; }
+wait_until 10 sent 'xdg_toplevel@' || fail "the program did not show a window on the compositor"
+wait_until 5 sent '.set_app_id("io.github.rotavel.RotavelMotion")' ||
+    fail "wrong app id: $(grep -o 'set_app_id(.*)' "$work/program.err")"
+sent '.set_title("Rotavel Motion")' ||
+    fail "wrong title: $(grep -o 'set_title(.*)' "$work/program.err")"
+
+atspi() { /usr/bin/python3 "$here/atspi_tool.py" "$app" "$@"; }
+described() { [[ $(atspi describe Rotor 2>/dev/null) == "$1" ]]; }
+wait_until 10 described "2 vanes, stopped" ||
+    fail "the picture is not described as \"2 vanes, stopped\""
+
+# The compositor's own view of the screen, and the frame it shows in the drawing area.
+screenshot() {
+    local dir
+    dir=$(mktemp -d "$work/shot.XXXX")
+    (cd "$dir" && WAYLAND_DISPLAY=$socket timeout 10 weston-screenshooter) ||
+        fail "weston-screenshooter failed or hung"
+    shot=$(echo "$dir"/*.png)
+    [[ -f $shot ]] || fail "weston-screenshooter saved nothing"
+}
+# Finds the drawing area on the screen by the background it shows before the first Run.
+located() {
+    screenshot && where=$("$frames" screen "$shot" 2>/dev/null) && [[ $where == background\ * ]]
+}
+wait_poll=0.3 wait_until 10 located || fail "the screen does not show the drawing area's background"
+read -r _ x y <<<"$where"
+showing() { screenshot && "$frames" screen "$shot" "$x" "$y" | cut -d' ' -f1; }
+
+atspi press Run || fail "Run could not be pressed"
+clicked=$(now_ms)
+wait_until 5 described "2 vanes, turning" || fail "the picture is not described as turning"
+label=$(showing) || fail "mid-run the screen shows no whole frame"
+# Any frame of the run but its last; right after the press, the hub bar over the background.
+[[ $label =~ ^(hub-bar:)?(load:[0-9]+(:start-up-pen)?|background)$ && $label != load:503 &&
+    $label != background ]] || fail "mid-run the screen shows $label"
+wait_until 15 described "2 vanes, stopped" || fail "the animation did not stop"
+elapsed=$(($(now_ms) - clicked))
+((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
+label=$(showing) || fail "after the run the screen shows no whole frame"
+[[ $label == load:503 ]] || fail "after the run the screen shows $label, not the run's last frame"
+
+# A logout in the middle of a run: the program ends as when its window is closed.
+atspi press Run || fail "Run could not be pressed a second time"
+wait_until 5 described "2 vanes, turning" || fail "the second run did not start"
+kill -s TERM "$app"
+has_ended() { ! kill -0 "$app" 2>/dev/null; }
+wait_until 10 has_ended || fail "the program did not end after SIGTERM"
+status=0
+wait "$app" || status=$?
+app=
+((status == 0)) || fail "exit status $status after SIGTERM"
+# Everything the program wrote besides its protocol log.
+if grep -v '^\[ *[0-9]*\.[0-9]*\] ' "$work/program.err" | cat - "$work/program.out" >"$work/said"
+    [[ -s $work/said ]]; then
+    fail "the program wrote: $(head -n 5 "$work/said")"
+fi
+echo "PASS (the run took $elapsed ms)"
