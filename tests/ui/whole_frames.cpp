@@ -2,12 +2,12 @@
 // hashes of picture_hash.h: what a screenshot of the real window is checked against.
 //
 //   whole_frames               prints "WHOLE BARLESS LABEL" for every whole frame
+//   whole_frames ITEM          the same for one state: `load` or a menu item's name
 //   whole_frames png FILE...   prints "WHOLE BARLESS FILE" for pictures the driver saved
 //   whole_frames screen SHOT.png [X Y]
-//       finds the drawing area's interior in a screenshot of the whole screen (at X, Y if given)
-//       and prints "LABEL X Y" for the picture it shows there, `hub-bar:LABEL` for a frame under a
-//       Run's hub bar; exits 1 if no whole frame is there. Only the state load leaves is known
-//       here: the background before the first Run and the frames of its runs.
+//       prints "WHOLE BARLESS X Y" for the drawing area's interior in a screenshot of the whole
+//       screen, at X, Y or else where the background before the first Run is seen; exits 1 if
+//       the background is nowhere
 //
 // A Run starts every run at angle 0 and each tick adds 0.05, so a frame is fixed by the vane count
 // and blade length in force at its tick and by its tick count since the Run: the eight states the
@@ -15,6 +15,7 @@
 // 503. Labels read `ITEM:TICKS`, with `load` for the state after load. Two more kinds of picture
 // are shown for a moment: the background before the first Run, and the first frame after
 // start-up, whose first hub is drawn in the start-up pen (`ITEM:1:start-up-pen`).
+#include "scene/presets.h"
 #include "tests/ui/picture_hash.h"
 #include "tools/headless_driver.h"
 #include "tools/script.h"
@@ -25,7 +26,6 @@
 #include <cstdlib>
 #include <string>
 #include <string_view>
-#include <unordered_map>
 
 namespace {
 
@@ -60,27 +60,21 @@ PictureHash current(const HeadlessDriver& driver) {
     return hashImage(driver.image().image());
 }
 
-// One state of the rotor from start-up: the first frame after start-up, then a whole run. Each
-// picture goes to `take(hash, label)`.
-template <class Take> void framesOf(std::FILE* trace, const std::string& item, Take take) {
+// One state of the rotor from start-up: the first frame after start-up, then a whole run.
+void framesOf(std::FILE* trace, const std::string& item) {
     HeadlessDriver driver(trace, stderr);
     play(driver, "load\nactivate\n");
     if (item == "load")
-        take(current(driver), "background");
+        print(current(driver), "background");
     else
         play(driver, "menu " + item + "\n");
     play(driver, "run\ntick\n");
-    take(current(driver), item + ":1:start-up-pen");
+    print(current(driver), item + ":1:start-up-pen");
     play(driver, "run\n");
     for (int tick = 1; tick <= kTicksPerRun; ++tick) {
         play(driver, "tick\n");
-        take(current(driver), item + ":" + std::to_string(tick));
+        print(current(driver), item + ":" + std::to_string(tick));
     }
-}
-
-void print(std::FILE* trace, const std::string& item) {
-    framesOf(trace, item,
-             [](const PictureHash& hash, const std::string& label) { print(hash, label); });
 }
 
 int hashFiles(int count, char* files[]) {
@@ -97,20 +91,6 @@ int hashFiles(int count, char* files[]) {
     return 0;
 }
 
-// The labels of the pictures the state after load can show, by whole hash and by barless hash.
-struct Labels {
-    std::unordered_map<std::uint64_t, std::string> whole, barless;
-
-    // The label of the picture with these hashes, or empty.
-    std::string find(const PictureHash& hash) const {
-        if (auto it = whole.find(hash.whole); it != whole.end())
-            return it->second;
-        if (auto it = barless.find(hash.barless); it != barless.end())
-            return "hub-bar:" + it->second;
-        return {};
-    }
-};
-
 PictureHash hashAt(const QImage& shot, int left, int top) {
     return rotavel::uitest::pictureHash([&shot, left, top](int x, int y) {
         return static_cast<std::uint32_t>(
@@ -118,39 +98,15 @@ PictureHash hashAt(const QImage& shot, int left, int top) {
     });
 }
 
-int findOnScreen(std::FILE* trace, const char* file, int argc, char* argv[]) {
+// Where the background is in the screenshot: the places that show the interior's top row right
+// of the Run button are checked from the top down.
+bool findBackground(std::FILE* trace, const QImage& shot, int& left, int& top) {
     using rotavel::uitest::kPictureHeight;
     using rotavel::uitest::kPictureWidth;
-    const QImage shot = QImage(QString::fromLocal8Bit(file)).convertToFormat(QImage::Format_RGB32);
-    if (shot.width() < kPictureWidth || shot.height() < kPictureHeight) {
-        std::fprintf(stderr, "whole_frames: %s is no screenshot of the window\n", file);
-        return 1;
-    }
-    Labels labels;
-    framesOf(trace, "load", [&labels](const PictureHash& hash, const std::string& label) {
-        labels.whole.emplace(hash.whole, label);
-        labels.barless.emplace(hash.barless, label);
-    });
-    auto report = [&](int x, int y) {
-        const std::string label = labels.find(hashAt(shot, x, y));
-        if (label.empty())
-            return false;
-        std::printf("%s %d %d\n", label.c_str(), x, y);
-        return true;
-    };
-    if (argc == 2) {
-        const int x = std::atoi(argv[0]), y = std::atoi(argv[1]);
-        if (x >= 0 && y >= 0 && x + kPictureWidth <= shot.width() &&
-            y + kPictureHeight <= shot.height() && report(x, y))
-            return 0;
-        std::fprintf(stderr, "whole_frames: no whole frame at %d %d in %s\n", x, y, file);
-        return 1;
-    }
-    // The search looks for the background's top row right of the Run button, which no frame of
-    // this state draws over, and takes the first place from the top that shows a known picture.
     HeadlessDriver driver(trace, stderr);
     play(driver, "load\nactivate\n");
     const QImage background = driver.image().image().convertToFormat(QImage::Format_RGB32);
+    const std::uint64_t wanted = hashImage(background).whole;
     const int from = rotavel::uitest::kRunButton.x + rotavel::uitest::kRunButton.w;
     const auto* strip = reinterpret_cast<const QRgb*>(background.constScanLine(0)) + from;
     const int length = kPictureWidth - from;
@@ -160,12 +116,35 @@ int findOnScreen(std::FILE* trace, const char* file, int argc, char* argv[]) {
             int i = 0;
             while (i < length && ((row[x + from + i] ^ strip[i]) & 0xFFFFFFu) == 0)
                 ++i;
-            if (i == length && report(x, y))
-                return 0;
+            if (i == length && hashAt(shot, x, y).whole == wanted) {
+                left = x;
+                top = y;
+                return true;
+            }
         }
     }
-    std::fprintf(stderr, "whole_frames: no whole frame of the drawing area in %s\n", file);
-    return 1;
+    return false;
+}
+
+int hashScreen(std::FILE* trace, const char* file, int argc, char* argv[]) {
+    const QImage shot = QImage(QString::fromLocal8Bit(file)).convertToFormat(QImage::Format_RGB32);
+    int x = 0, y = 0;
+    if (argc == 2) {
+        x = std::atoi(argv[0]);
+        y = std::atoi(argv[1]);
+        if (x < 0 || y < 0 || x + rotavel::uitest::kPictureWidth > shot.width() ||
+            y + rotavel::uitest::kPictureHeight > shot.height()) {
+            std::fprintf(stderr, "whole_frames: %s has no drawing area at %d %d\n", file, x, y);
+            return 1;
+        }
+    } else if (!findBackground(trace, shot, x, y)) {
+        std::fprintf(stderr, "whole_frames: %s shows the drawing area's background nowhere\n",
+                     file);
+        return 1;
+    }
+    const PictureHash hash = hashAt(shot, x, y);
+    std::printf("%016" PRIx64 " %016" PRIx64 " %d %d\n", hash.whole, hash.barless, x, y);
+    return 0;
 }
 
 } // namespace
@@ -174,10 +153,9 @@ int main(int argc, char* argv[]) {
     if (argc >= 2 && std::string_view(argv[1]) == "png")
         return hashFiles(argc - 2, argv + 2);
     const bool screen = argc >= 3 && std::string_view(argv[1]) == "screen";
-    if (argc != 1 && !(screen && (argc == 3 || argc == 5))) {
-        std::fprintf(
-            stderr, "usage: whole_frames | whole_frames png FILE... | whole_frames screen SHOT.png "
-                    "[X Y]\n");
+    if (argc > 2 && !(screen && (argc == 3 || argc == 5))) {
+        std::fprintf(stderr, "usage: whole_frames [ITEM] | whole_frames png FILE... | "
+                             "whole_frames screen SHOT.png [X Y]\n");
         return 2;
     }
     // The driver's trace is not needed here, only its pictures.
@@ -186,14 +164,22 @@ int main(int argc, char* argv[]) {
         std::perror("whole_frames: /dev/null");
         return 1;
     }
+    int status = 0;
     if (screen) {
-        const int status = findOnScreen(trace, argv[2], argc - 3, argv + 3);
-        std::fclose(trace);
-        return status;
+        status = hashScreen(trace, argv[2], argc - 3, argv + 3);
+    } else if (argc == 2) {
+        const std::string item = argv[1];
+        const bool known = item == "load" || rotavel::scene::findPreset(item);
+        if (known)
+            framesOf(trace, item);
+        else
+            std::fprintf(stderr, "whole_frames: no state called %s\n", item.c_str());
+        status = known ? 0 : 2;
+    } else {
+        framesOf(trace, "load");
+        for (const rotavel::scene::Preset& preset : rotavel::scene::kPresets)
+            framesOf(trace, std::string(preset.item));
     }
-    print(trace, "load");
-    for (const rotavel::scene::Preset& preset : rotavel::scene::kPresets)
-        print(trace, std::string(preset.item));
     std::fclose(trace);
-    return std::fflush(stdout) == 0 ? 0 : 1;
+    return status == 0 && std::fflush(stdout) != 0 ? 1 : status;
 }
