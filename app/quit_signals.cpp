@@ -53,8 +53,8 @@ QuitSignals::QuitSignals(std::function<void()> close, QObject* parent)
         qWarning("rotavel-motion: cannot watch for SIGTERM and SIGINT: %s", std::strerror(errno));
         return;
     }
-    m_notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &QuitSignals::drain);
+    auto* notifier = new QSocketNotifier(m_pipe[0], QSocketNotifier::Read, this);
+    connect(notifier, &QSocketNotifier::activated, this, &QuitSignals::drain);
     s_writeEnd = m_pipe[1];
 
     struct sigaction action {};

@@ -3,8 +3,6 @@
 #include <QObject>
 #include <functional>
 
-class QSocketNotifier;
-
 namespace rotavel::app {
 
 // Turns SIGTERM (a logout, a service manager) and SIGINT (Ctrl+C in a terminal) into the same
@@ -31,7 +29,6 @@ private:
     void drain();
 
     std::function<void()> m_close;
-    QSocketNotifier* m_notifier = nullptr;
     int m_pipe[2] = {-1, -1};
 };
 
