@@ -16,8 +16,8 @@ int main(int argc, char* argv[]) {
 
     // How a desktop matches the window to its desktop entry and icon: the Wayland app id is the
     // entry's name, and so is the class in the X11 window's WM_CLASS, which Qt takes from the
-    // application name (its instance part stays the binary's name). The display name is what a
-    // screen reader calls the program; being the window's title, it adds nothing to the title.
+    // application name (its instance part stays the binary's name). Where Qt names the program
+    // to people it takes the display name; being the window's title, it adds nothing to it.
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavel.RotavelMotion"));
     QCoreApplication::setApplicationName(QStringLiteral("io.github.rotavel.RotavelMotion"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Rotavel Motion"));

@@ -4,7 +4,6 @@ reader would: read an accessible's description, or press it.
 
   atspi_tool.py PID describe NAME   prints the description of the accessible called NAME
   atspi_tool.py PID press NAME      does its first action (a button's press)
-  atspi_tool.py PID application     prints the application's name
 
 Exits 1 if the program with that process id is not on the accessibility bus (yet) or has no such
 accessible. Needs the Debian packages python3-gi and gir1.2-atspi-2.0.
@@ -40,7 +39,7 @@ def named(accessible, name, depth=0):
 
 
 def main(argv):
-    if len(argv) not in (3, 4):
+    if len(argv) != 4:
         sys.stderr.write(__doc__)
         return 2
     pid, command = int(argv[1]), argv[2]
@@ -48,12 +47,9 @@ def main(argv):
     if app is None:
         sys.stderr.write(f"atspi_tool: no application with process id {pid} on the bus\n")
         return 1
-    if command == "application":
-        print(app.get_name())
-        return 0
-    target = named(app, argv[3]) if len(argv) == 4 else None
+    target = named(app, argv[3])
     if target is None:
-        sys.stderr.write(f"atspi_tool: no accessible called {argv[3:]}\n")
+        sys.stderr.write(f"atspi_tool: no accessible called {argv[3]}\n")
         return 1
     if command == "describe":
         print(target.get_description())
