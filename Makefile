@@ -7,20 +7,36 @@ SUDO      := $(shell [ "$$(id -u)" = 0 ] || echo sudo)
 CMAKE_ARGS ?=
 PREFIX    ?= /usr/local
 
-# What building, testing and running need from Debian.
-BUILD_PKGS := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
-              libbenchmark-dev
-RUN_PKGS   := fonts-dejavu-core
-TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream dbus at-spi2-core
+# What each purpose needs from Debian beyond a minimal system (the minbase variant plus git, make,
+# ca-certificates and sudo). The targets install them all
+# (ALL_PKGS) unless they name their own.
+BUILD_PKGS   := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
+                libbenchmark-dev
+RUN_PKGS     := fonts-dejavu-core
+# cpack's Debian generator: dpkg-shlibdeps finds the libraries, and needs `file` to tell binaries.
+PACKAGE_PKGS := dpkg-dev file
+# The tests: an X server of their own and a pointer to drive it, the screen-reader bus, valgrind,
+# readelf and nm for the hardening check, the desktop's own validators.
+TEST_PKGS    := xvfb xauth xdotool dbus at-spi2-core valgrind binutils desktop-file-utils appstream
 PREVIEW_PKGS := imagemagick
-FUZZ_PKGS  := clang libclang-rt-14-dev
+FUZZ_PKGS    := clang libclang-rt-14-dev
 
-.PHONY: all deps build run test test-sanitize soak fuzz bench timing install package preview clean
+# Wanted by tests on their way in, not installed yet; each list joins ALL_PKGS when its tests
+# land: the package lint, licence check and man pages; the window under a real Wayland compositor,
+# pressed through AT-SPI; the browser build and its tests in a headless browser.
+LINT_TEST_PKGS    := lintian reuse man-db
+WAYLAND_TEST_PKGS := weston qt6-wayland python3-gi gir1.2-atspi-2.0
+WEB_TEST_PKGS     := emscripten node-acorn nodejs npm chromium
+
+ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
+
+.PHONY: all deps build run test test-sanitize soak fuzz bench timing install package \
+        preview clean
 
 all: build
 
 # Installs only the packages that are missing; `apt-get update` runs only if something is.
-PKGS ?= $(BUILD_PKGS) $(RUN_PKGS) $(TEST_PKGS)
+PKGS ?= $(ALL_PKGS)
 deps:
 	@missing=$$(for p in $(PKGS); do \
 	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
