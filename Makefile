@@ -8,7 +8,7 @@ CMAKE_ARGS ?=
 PREFIX    ?= /usr/local
 
 # What each purpose needs from Debian beyond a minimal system (the minbase variant plus git, make,
-# ca-certificates and sudo). The targets install them all
+# ca-certificates and sudo; `make test-fresh` proves the lists on one). The targets install them all
 # (ALL_PKGS) unless they name their own.
 BUILD_PKGS   := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
                 libbenchmark-dev
@@ -20,6 +20,7 @@ PACKAGE_PKGS := dpkg-dev file
 TEST_PKGS    := xvfb xauth xdotool dbus at-spi2-core valgrind binutils desktop-file-utils appstream
 PREVIEW_PKGS := imagemagick
 FUZZ_PKGS    := clang libclang-rt-14-dev
+FRESH_PKGS   := mmdebstrap git
 
 # Wanted by tests on their way in, not installed yet; each list joins ALL_PKGS when its tests
 # land: the package lint, licence check and man pages; the window under a real Wayland compositor,
@@ -30,7 +31,7 @@ WEB_TEST_PKGS     := emscripten node-acorn nodejs npm chromium
 
 ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
 
-.PHONY: all deps build run test test-sanitize soak fuzz bench timing install package \
+.PHONY: all deps build run test test-sanitize test-fresh soak fuzz bench timing install package \
         preview clean
 
 all: build
@@ -70,6 +71,12 @@ test-sanitize: deps
 	    -DROTAVEL_SANITIZE=ON -DROTAVEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
 	cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE soak
+
+# A newcomer's `make test` on a minimal Debian 12 made from nothing with this machine's apt sources,
+# from a clone of the committed tree (HEAD): proves the package lists above. Needs root.
+test-fresh:
+	@$(MAKE) --no-print-directory deps PKGS="$(FRESH_PKGS)"
+	$(SUDO) tests/fresh/test_fresh.sh
 
 # The memory soak alone: 1,000 whole animations (ROTOR_SOAK_ANIMATIONS to change).
 soak: build
