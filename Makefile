@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # The front door. Every target first installs what is missing (Debian 12, apt-get), then builds
 # with CMake into build/. When everything is present the check costs a fraction of a second.
 
@@ -11,7 +14,8 @@ PREFIX    ?= /usr/local
 BUILD_PKGS := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
               libbenchmark-dev
 RUN_PKGS   := fonts-dejavu-core
-TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream dbus at-spi2-core
+TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream dbus at-spi2-core \
+              lintian reuse man-db
 PREVIEW_PKGS := imagemagick
 FUZZ_PKGS  := clang libclang-rt-14-dev
 
