@@ -32,16 +32,17 @@ if(ROTAVEL_OBJCOPY)
   endforeach()
 endif()
 
-# The manual pages, compressed as man finds them; -n keeps the name and time out, so the same
-# page always gives the same bytes.
+# The manual pages, with the program's version in their footer, compressed as man finds them; -n
+# keeps the name and time out, so the same page always gives the same bytes.
 find_program(ROTAVEL_GZIP gzip REQUIRED)
 set(_man_pages)
 foreach(_page rotavel-motion rotor-headless)
-  set(_gz ${CMAKE_BINARY_DIR}/man/${_page}.1.gz)
+  set(_roff ${CMAKE_BINARY_DIR}/man/${_page}.1)
+  set(_gz ${_roff}.gz)
+  configure_file(${PROJECT_SOURCE_DIR}/dist/man/${_page}.1 ${_roff} @ONLY)
   add_custom_command(OUTPUT ${_gz}
-                     COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_BINARY_DIR}/man
-                     COMMAND ${ROTAVEL_GZIP} -9n -c ${PROJECT_SOURCE_DIR}/dist/man/${_page}.1 > ${_gz}
-                     DEPENDS ${PROJECT_SOURCE_DIR}/dist/man/${_page}.1 VERBATIM)
+                     COMMAND ${ROTAVEL_GZIP} -9n -c ${_roff} > ${_gz}
+                     DEPENDS ${_roff} VERBATIM)
   list(APPEND _man_pages ${_gz})
 endforeach()
 add_custom_target(man_pages ALL DEPENDS ${_man_pages})

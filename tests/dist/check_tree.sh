@@ -53,7 +53,10 @@ for name in rotavel-motion rotor-headless; do
     [ "$found" = "$page" ] || fail "man -w $name finds '$found', not $page"
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man page of $name renders with warnings: $warnings"
-    MANWIDTH=80 man -l "$page" 2>/dev/null | grep -Eq "^ +$name +- " || fail "man page of $name does not name it"
+    rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
+    grep -Eq "^ +$name +- " <<<"$rendered" || fail "man page of $name does not name it"
+    tail -n 1 <<<"$rendered" | grep -q "Rotavel Motion $version " ||
+        fail "man page of $name is not of version $version: $(tail -n 1 <<<"$rendered")"
 done
 
 # Each icon is a PNG of its folder's size: the theme picks icons by folder, not by looking.
