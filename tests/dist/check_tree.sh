@@ -50,7 +50,7 @@ for name in rotavel-motion rotor-headless; do
     page=$root/share/man/man1/$name.1.gz
     [ -f "$page" ] || continue
     found=$(MANPATH=$root/share/man man -w "$name" 2>&1)
-    [ "$found" = "$page" ] || fail "man -w $name finds '$found', not $page"
+    [ "$(realpath -q "$found")" = "$(realpath "$page")" ] || fail "man -w $name finds '$found', not $page"
     warnings=$(MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null)
     [ -z "$warnings" ] || fail "man page of $name renders with warnings: $warnings"
     rendered=$(MANWIDTH=80 man -l "$page" 2>/dev/null)
