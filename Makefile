@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # The front door. Every target first installs what is missing (Debian 12, apt-get), then builds
 # with CMake into build/. When everything is present the check costs a fraction of a second.
 
@@ -17,17 +20,16 @@ RUN_PKGS     := fonts-dejavu-core qt6-wayland
 PACKAGE_PKGS := dpkg-dev file
 # The tests: an X server of their own and a pointer to drive it, the screen-reader bus, valgrind,
 # readelf and nm for the hardening check, the desktop's own validators, a Wayland compositor and
-# the accessibility bindings that press Run there.
+# the accessibility bindings that press Run there, the package's lint, the licence check and the
+# manual pages' renderer.
 TEST_PKGS    := xvfb xauth xdotool dbus at-spi2-core valgrind binutils desktop-file-utils appstream \
-                weston python3-gi gir1.2-atspi-2.0
+                weston python3-gi gir1.2-atspi-2.0 lintian reuse man-db
 PREVIEW_PKGS := imagemagick
 FUZZ_PKGS    := clang libclang-rt-14-dev
 FRESH_PKGS   := mmdebstrap git
 
-# Wanted by tests on their way in, not installed yet; each list joins ALL_PKGS when its tests
-# land: the package lint, licence check and man pages; the browser build and its tests in a
-# headless browser.
-LINT_TEST_PKGS    := lintian reuse man-db
+# Wanted by tests on their way in, not installed yet; the list joins ALL_PKGS when its tests
+# lands: the browser build and its tests in a headless browser.
 WEB_TEST_PKGS     := emscripten node-acorn nodejs npm chromium
 
 ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)

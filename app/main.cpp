@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 #include "app/display_guard.h"
 #include "app/quit_signals.h"
 #include "ui/main_window.h"

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // One whole frame of the rotor (from the clear to the last link, with the image read as the window
 // reads it) on the image surface, for every preset at device pixel ratio 1 and 2; and, for 1, 2
 // and 8 vanes, the same frame with the QPainter reference rasteriser. A table at the end gives

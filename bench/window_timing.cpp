@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // Timing of the main window on a real screen: start-up to a shown window, the pace of whole
 // animations, the CPU they cost, and what wakes the program while it is stopped. It needs a display
 // (`make timing` runs it under xvfb-run), so it is no *_benchmark and not part of `make bench`.

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Hardened binaries: stack protector, fortified libc calls, position-independent executables and
 # full RELRO. Sanitized builds leave it out (fortify and the sanitizers both wrap the same calls).
 include(CheckPIESupported)

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # ROTAVEL_SANITIZE=ON builds everything with AddressSanitizer and UndefinedBehaviorSanitizer, and any
 # report stops the program.
 option(ROTAVEL_SANITIZE "Build with AddressSanitizer and UndefinedBehaviorSanitizer" OFF)

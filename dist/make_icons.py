@@ -1,4 +1,8 @@
 #!/usr/bin/env python3
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 """Draws the larger theme icons, dist/icons/rotavel-motion-SIZE.png, from the window icon's own shapes
 (tools/assets/make_icon.py), so the 128 and 256 pixel icons are the same picture as the 32 pixel one.
 Where the window icon keeps to 16 colours and hard edges, these are full-colour with smooth edges:

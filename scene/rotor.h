@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The rotor logic: its state, the vane presets, Run, the frame drawn on every tick, and the two
 // plotting routines all drawing goes through.
 //

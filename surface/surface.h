@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The drawing area and the animation timer, as the rotor logic sees them.
 //
 // Layering: ui -> scene -> surface. The rotor logic in scene/ draws only through `Surface` and

@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Checks that each binary given is hardened: a position-independent executable, full RELRO (read-only
 # relocations bound at start), stack-protected, and built with fortified libc calls.
 set -u

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // rotor-headless: runs the rotor logic from a script on standard input, with no window, and
 // prints every drawing and timer call on standard output.
 //

@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Renders one whole run of the rotor with the headless driver, a picture after every tick, and
 # assembles every second picture into an animated GIF at 20 ms a frame: the run's own speed, and
 # the shortest delay browsers honour (they slow anything under 20 ms to 100 ms). The last frame is

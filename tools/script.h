@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The headless driver's script: one command a line, read and checked as a whole before any of it
 // runs, so a bad line anywhere means nothing runs at all.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The main window, `Form1`: the program's one window, its Run button, vane menu, drawing area and
 // timer, and the wiring of its events to the rotor logic.
 //

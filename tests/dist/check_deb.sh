@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Checks the Debian package DEB that cpack built: that it has that name, its control fields, that
 # its dependencies came from dpkg-shlibdeps and hold on this machine, and, unpacked, that everything
-# lies under /usr where a desktop looks (check_tree.sh).
+# lies under /usr where a desktop looks (check_tree.sh), with the copyright file and a changelog
+# whose newest entry is this version.
 # Usage: check_deb.sh DEB VERSION
 set -u
 deb=$1 version=$2
@@ -23,6 +28,7 @@ names=$(tr ',|' '\n' <<<"$depends" | sed 's/^ *//; s/[ :].*//')
 for pkg in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
     grep -Fxq "$pkg" <<<"$names" || fail "Depends lacks $pkg"
 done
+[ "$(field Recommends)" = qt6-wayland ] || fail "Recommends is '$(field Recommends)', not qt6-wayland"
 # The same check apt makes before installing, against this machine's packages.
 dpkg-checkbuilddeps -d "$depends" /dev/null 2>&1 || fail "Depends cannot be met here"
 
@@ -31,7 +37,13 @@ trap 'rm -rf "$unpacked"' EXIT
 dpkg-deb -x "$deb" "$unpacked" || exit 1
 top=$(ls -A "$unpacked")
 [ "$top" = usr ] || fail "package installs outside /usr: $top"
-"$(dirname "$0")/check_tree.sh" "$unpacked/usr" "$version" || status=1
+doc=share/doc/rotavel-motion
+"$(dirname "$0")/check_tree.sh" "$unpacked/usr" "$version" $doc/copyright $doc/changelog.gz ||
+    status=1
+if [ -f "$unpacked/usr/$doc/changelog.gz" ]; then
+    newest=$(zcat "$unpacked/usr/$doc/changelog.gz" | dpkg-parsechangelog -l - -S Version 2>&1)
+    [ "$newest" = "$version" ] || fail "changelog's newest entry is '$newest', the package is $version"
+fi
 
 [ $status = 0 ] && echo "ok: $(basename "$deb"), $(stat -c %s "$deb") bytes"
 exit $status

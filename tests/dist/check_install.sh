@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Installs the build tree into a fresh PREFIX, as `make install PREFIX=...` does, and checks it
 # (check_tree.sh): every file must land under the prefix it was given.
 # Usage: check_install.sh CMAKE BUILD PREFIX VERSION

@@ -1,7 +1,12 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Runs the desktop's own validator on the desktop entry or the metainfo as the package DEB installs
-# them. Exits 77 (skipped) only when that validator is not installed.
-# Usage: validate.sh desktop|metainfo DEB
+# them, or Debian's package checker on DEB itself. Exits 77 (skipped) only when the desktop's
+# validator is not installed; the package checker must be there.
+# Usage: validate.sh desktop|metainfo|lintian DEB
 set -u
 kind=$1 deb=$2
 id=io.github.rotavel.RotavelMotion
@@ -11,7 +16,16 @@ need() {
 case $kind in
 desktop) need desktop-file-validate desktop-file-utils ;;
 metainfo) need appstreamcli appstream ;;
-*) echo "usage: $0 desktop|metainfo DEB"; exit 2 ;;
+lintian)
+    command -v lintian >/dev/null || { echo "FAIL: lintian is not installed (package lintian)"; exit 1; }
+    # The default profile: every error and warning fails; info and pedantic tags are only shown.
+    out=$(lintian --display-level '>=pedantic' "$deb" 2>&1)
+    status=$?
+    echo "${out:-lintian: no tags}"
+    ! grep -Eq '^[EW]: ' <<<"$out" && [ $status = 0 ]
+    exit
+    ;;
+*) echo "usage: $0 desktop|metainfo|lintian DEB"; exit 2 ;;
 esac
 
 root=$(mktemp -d) || exit 1

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 #include "scene/rotor.h"
 #include "surface/manual_timer.h"
 #include "surface/recording_surface.h"

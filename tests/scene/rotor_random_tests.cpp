@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // Long random interleavings of the window's events, checked event by event against a small model
 // of what the rotor must do. The model is written from the program's rules (what Run, a preset,
 // a tick and a close must do), not from the rotor's code; the harness drives the real rotor on a

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // A thousand whole animations in a row on the off-screen image, the preset changed between them:
 // once the first few have warmed everything up, the heap and the resident memory must stay where
 // they were. Memory is counted, not eyeballed: every operator new in this program goes through

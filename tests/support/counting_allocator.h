@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 #pragma once
 
 // Linking `rotavel_counting_allocator` into a test program replaces the global operator new and

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // A running animation allocates nothing: every frame on the image surface, as the timer and the
 // window drive it (tick, then the image read for the screen), leaves the heap alone. This
 // executable links the counting allocator to count every `new`.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The image surface's rasteriser against the QPainter reference it replaced, and against what
 // makes it fast: strokes held back in a coverage mask, clearing only what was drawn.
 #include "bench/reference/painter_rasteriser.h"

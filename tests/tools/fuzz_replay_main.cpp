@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // Replays kept fuzzing inputs through the fuzz target without libFuzzer, so the normal build
 // checks the seed corpus and every past crash on each test run.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The executable end to end: the exit statuses and what goes to each stream.
 #include <QImage>
 #include <QProcess>

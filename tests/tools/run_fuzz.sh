@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Fuzzes the headless driver's script reader for a bounded time (`make fuzz`).
 #
 # Usage: run_fuzz.sh [BUILD_DIR [SECONDS]]   (defaults: build-fuzz, 60)

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The script reader under arbitrary bytes. Built as a libFuzzer target in the clang fuzzing tree,
 // and with a small replaying main (fuzz_replay_main.cpp) in the normal build, so every kept input
 // is checked again on each test run.

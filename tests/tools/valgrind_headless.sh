@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Runs rotor-headless under valgrind's memcheck with a long script and fails on any memory error or
 # definite leak. Qt keeps some memory to the end on purpose ("still reachable", "possibly lost"):
 # only definite leaks count.

@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Runs a test program the way a screen reader's session runs the program: on an X server of its
 # own, in a D-Bus session with an AT-SPI accessibility bus, where Qt switches its accessibility on
 # and sends its change events.

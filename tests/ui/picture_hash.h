@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The part of the drawing area that a screenshot of the real window can compare with the headless
 // driver's frames, and the hashes both sides compute over it.
 //

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // Every picture the drawing area can show between events, rendered by the headless driver, as the
 // hashes of picture_hash.h: what a screenshot of the real window is checked against.
 //

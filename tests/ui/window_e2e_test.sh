@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # The real program on a real X server, driven like a user: find the window by its caption, click
 # Run, watch the picture animate and come to rest, close the window, expect exit status 0. Then
 # once more, closing it in the middle of the animation, and ended by SIGTERM and SIGINT.

@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # The real program on its own X server, under a storm of clicks: while the rotor turns, hundreds of
 # random clicks on Run and on the vane menu's items (by pointer and by keyboard), with random short
 # pauses and bursts with none at all, so that clicks land inside a frame's yield; then a close in

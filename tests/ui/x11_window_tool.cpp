@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // What the end-to-end tests need from the X server besides xdotool: the pixels of a window, the
 // polite close a window manager's close button sends (xdotool's windowclose destroys the window
 // instead, which is no way for a program to end), the open popup menus, and a fast watch of the

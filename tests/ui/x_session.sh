@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # Sourced by the tests that run the real program on an X server of their own: checking for the
 # commands they need, waiting with a deadline, and starting Xvfb on a free display. The sourcing
 # script sets `work` (a scratch folder) and `xvfb=` (for its cleanup), and defines `fail`.

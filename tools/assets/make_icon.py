@@ -1,4 +1,8 @@
 #!/usr/bin/env python3
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 """Draws the window icon, assets/rotor_icon.png: a 32 x 32, 16-colour picture of a three-vane rotor
 (hub, pivot circles, half-rate blades) on the drawing area's blue, written as a 4-bit palette PNG
 with colour 0 transparent.
