@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # `make test-fresh`: a newcomer's `make test` on a Debian 12 machine that has never seen the project.
 # Bootstraps a minimal root file system (mmdebstrap, variant minbase, plus git, make, ca-certificates
 # and sudo) from this machine's own apt sources, apt configuration and keyrings, clones the committed

@@ -1,4 +1,8 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 """What the end-to-end tests ask of a running program through its accessibility, as a screen
 reader would: read an accessible's description, or press it.
 

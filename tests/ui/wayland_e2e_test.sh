@@ -1,4 +1,8 @@
 #!/usr/bin/env bash
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 # The real program as a native client of a real Wayland compositor: a headless weston of its own
 # that renders on the CPU, so its screenshots show what a screen would. The program is started with
 # nothing but WAYLAND_DISPLAY; its own protocol log must show it asking for its title and the
