@@ -3,6 +3,7 @@
 // and 8 vanes, the same frame with the QPainter reference rasteriser. A table at the end gives
 // the medians side by side with the speed-up.
 #include "bench/reference/painter_rasteriser.h"
+#include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
@@ -24,9 +25,7 @@ namespace {
 using rotavel::scene::Rotor;
 using namespace rotavel::surface;
 
-struct NoEvents final : rotavel::scene::Host {
-    void processPendingEvents() override {}
-};
+using rotavel::testing::NoEvents;
 
 enum class Renderer { Fast, Reference };
 

@@ -5,6 +5,7 @@
 // set. ROTOR_SOAK_ANIMATIONS=<n> sets how many animations to run (1000 by default).
 
 #include "counting_allocator.h"
+#include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
@@ -67,9 +68,7 @@ std::string kib(long long bytes) {
 // ---------------------------------------------------------------------------------------------
 // The animations
 
-struct NoEvents final : Host {
-    void processPendingEvents() override {}
-};
+using rotavel::testing::NoEvents;
 
 // The rotor on the off-screen image, as the headless driver runs it.
 struct Animator {

@@ -2,6 +2,7 @@
 // window drive it (tick, then the image read for the screen), leaves the heap alone. This
 // executable links the counting allocator to count every `new`.
 #include "counting_allocator.h"
+#include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
@@ -20,9 +21,7 @@ long allocations() {
 using rotavel::scene::Rotor;
 using namespace rotavel::surface;
 
-struct NoEvents final : rotavel::scene::Host {
-    void processPendingEvents() override {}
-};
+using rotavel::testing::NoEvents;
 
 // A rotor animating a preset on an image surface, ticked by hand; once a run stops, Run is
 // pressed again, so any number of frames can be driven.

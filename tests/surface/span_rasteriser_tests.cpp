@@ -1,6 +1,7 @@
 // The image surface's rasteriser against the QPainter reference it replaced, and against what
 // makes it fast: strokes held back in a coverage mask, clearing only what was drawn.
 #include "bench/reference/painter_rasteriser.h"
+#include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
@@ -20,9 +21,7 @@ using rotavel::scene::Rotor;
 
 namespace {
 
-struct NoEvents final : rotavel::scene::Host {
-    void processPendingEvents() override {}
-};
+using rotavel::testing::NoEvents;
 
 // Keeps the calls of the last frame (from its `Cls` on) and the pen and coordinates in force
 // when it began, so a frame deep into an animation can be drawn again on its own.
