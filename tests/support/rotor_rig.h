@@ -9,6 +9,15 @@
 
 namespace rotavel::testing {
 
+// Fires `timer` until it stops delivering, at most `limit` times; returns how many ticks it
+// delivered.
+inline int runToStop(surface::ManualTimer& timer, int limit = 10000) {
+    int ticks = 0;
+    while (ticks < limit && timer.fire())
+        ++ticks;
+    return ticks;
+}
+
 // A frame's yield with no events to handle.
 struct NoEvents final : scene::Host {
     void processPendingEvents() override {}
@@ -31,13 +40,7 @@ struct RotorRig {
             n += c.op == op;
         return n;
     }
-    // Fires the timer until it stops delivering; returns how many ticks it delivered.
-    int runToStop(int limit = 10000) {
-        int ticks = 0;
-        while (ticks < limit && timer.fire())
-            ++ticks;
-        return ticks;
-    }
+    int runToStop(int limit = 10000) { return testing::runToStop(timer, limit); }
 
     surface::CallLog log;
     surface::RecordingSurface area{log};

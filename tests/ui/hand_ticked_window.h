@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rotor_rig.h"
 #include "surface/manual_timer.h"
 #include "ui/drawing_area.h"
 #include "ui/main_window.h"
@@ -25,13 +26,7 @@ struct HandTickedWindow {
         std::function<void()> inYield;
     };
 
-    // Fires the timer until it stops delivering; returns how many ticks it delivered.
-    int runToStop(int limit = 10000) {
-        int ticks = 0;
-        while (ticks < limit && timer.fire())
-            ++ticks;
-        return ticks;
-    }
+    int runToStop(int limit = 10000) { return testing::runToStop(timer, limit); }
 
     surface::ManualTimer timer;
     Yield yield;
