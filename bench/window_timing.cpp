@@ -171,10 +171,18 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
             pixels += double(r.width()) * r.height();
     });
     Watch buttonPaints(window.runButton(), QEvent::Paint, [&](QEvent*) { ++run.buttonPaints; });
-    Watch tickStarts(timer, QEvent::SockAct, [&](QEvent*) { starts.push_back(Clock::now()); });
+    // A period that ends inside a frame's yield is held and drawn after that frame, as part of it:
+    // what happens while a tick runs is no tick of its own here.
+    const rotavel::surface::Timer& ticks = window.timer();
+    Watch tickStarts(timer, QEvent::SockAct, [&](QEvent*) {
+        if (!ticks.isTicking())
+            starts.push_back(Clock::now());
+    });
     // Connected after the window's own handler: runs as each tick returns.
     const auto connection =
         QObject::connect(timer, &rotavel::ui::TickNotifier::timeout, &loop, [&] {
+            if (ticks.isTicking())
+                return;
             if (!starts.empty())
                 run.frames.push_back(msBetween(starts.back(), Clock::now()));
             if (!timer->isActive())

@@ -46,7 +46,7 @@ void DrawingArea::paintEvent(QPaintEvent* event) {
                             QSizeF(target.size()) * ratio);
         painter.drawImage(QPointF(target.topLeft()), image, source);
     }
-    if (!event->region().subtracted(interior).isEmpty()) {
+    if (!interior.contains(event->rect())) { // the border is exposed too
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         drawFrame(&painter);
     }
