@@ -8,13 +8,6 @@
 
 namespace rotavel::ui {
 
-namespace {
-QRect presentAllTemp(surface::ImageSurface& s) {
-    (void)s.image();
-    return QRect(0, 0, surface::ImageSurface::kWidth, surface::ImageSurface::kHeight);
-}
-} // namespace
-
 DrawingArea::DrawingArea(QWidget* parent) : QFrame(parent), m_surface(devicePixelRatioF()) {
     setObjectName(QStringLiteral("Picture1"));
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken); // the classic two-pixel sunken edge
@@ -26,9 +19,10 @@ DrawingArea::DrawingArea(QWidget* parent) : QFrame(parent), m_surface(devicePixe
 }
 
 void DrawingArea::present() {
-    const QRect changed = presentAllTemp(m_surface);
-    if (!changed.isEmpty())
-        update(changed.translated(contentsRect().topLeft()));
+    const surface::Rect changed = m_surface.present();
+    if (!changed.empty())
+        update(QRect(changed.x, changed.y, changed.width, changed.height)
+                   .translated(contentsRect().topLeft()));
 }
 
 void DrawingArea::paintEvent(QPaintEvent* event) {
@@ -69,8 +63,7 @@ void DrawingArea::matchScreenDensity() {
     if (ratio == m_surface.devicePixelRatio())
         return;
     m_surface.setDevicePixelRatio(ratio);
-    presentAllTemp(m_surface); // the replayed strokes into the pixels; all of them are shown anew
-    update(contentsRect());
+    present(); // all of the image, drawn again at the new density
 }
 
 } // namespace rotavel::ui

@@ -86,6 +86,7 @@ struct Animator {
         int frames = 0;
         while (frames < 1000 && timer.fire())
             ++frames;
+        area.present();
         return frames;
     }
 
