@@ -70,11 +70,15 @@ long contextSwitches() {
     return total;
 }
 
-double cpuMs() {
+// User and system time of this process so far.
+struct Cpu {
+    double userMs = 0, systemMs = 0;
+};
+Cpu cpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     auto ms = [](timeval t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+    return {ms(usage.ru_utime), ms(usage.ru_stime)};
 }
 
 // The local X server's process: the peer of a fresh connection to its socket; 0 if unknown.
@@ -154,6 +158,7 @@ struct Run {
     std::vector<double> intervals; // between the starts of consecutive ticks
     std::vector<double> frames;    // from the start to the end of each tick
     double cpuPercent = 0;
+    double userPercent = 0;       // of which in user space
     double serverCpuPercent = -1; // the X server's, over the same time
     double bytesPerFrame = 0;
     double pixelsPerFrame = 0; // of the picture, repainted
@@ -189,7 +194,7 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
                 loop.quit();
         });
 
-    const double cpuBefore = cpuMs();
+    const Cpu cpuBefore = cpuMs();
     const double serverBefore = processCpuMs(server);
     const double bytesBefore = bytesWritten();
     const Clock::time_point clicked = Clock::now();
@@ -202,7 +207,10 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
     run.ticks = static_cast<int>(starts.size());
     for (std::size_t i = 1; i < starts.size(); ++i)
         run.intervals.push_back(msBetween(starts[i - 1], starts[i]));
-    run.cpuPercent = 100.0 * (cpuMs() - cpuBefore) / run.wallMs;
+    const Cpu cpuAfter = cpuMs();
+    run.userPercent = 100.0 * (cpuAfter.userMs - cpuBefore.userMs) / run.wallMs;
+    run.cpuPercent =
+        run.userPercent + 100.0 * (cpuAfter.systemMs - cpuBefore.systemMs) / run.wallMs;
     if (serverBefore >= 0)
         run.serverCpuPercent = 100.0 * (processCpuMs(server) - serverBefore) / run.wallMs;
     run.bytesPerFrame = (bytesWritten() - bytesBefore) / std::max(1, run.ticks);
@@ -318,14 +326,15 @@ int main(int argc, char* argv[]) {
         paceMet = paceMet && wallMet;
         cpuMet = cpuMet && run.cpuPercent <= 10;
         std::printf("run %d: %.3f s for %d ticks [%s]; interval median %.2f ms, p99 %.2f ms, "
-                    "max %.2f ms; frame median %.2f ms, max %.2f ms; CPU %.1f%% of one core, "
-                    "X server %.1f%%; a frame: %.0f bytes written, %.0f pixels of the picture "
+                    "max %.2f ms; frame median %.2f ms, max %.2f ms; CPU %.1f%% of one core "
+                    "(%.1f%% user), X server %.1f%%; a frame: %.0f bytes written, %.0f pixels of "
+                    "the picture "
                     "repainted; %d repaints of Run\n",
                     r, run.wallMs / 1000, run.ticks, verdict(wallMet),
                     percentile(run.intervals, 0.5), percentile(run.intervals, 0.99),
                     percentile(run.intervals, 1.0), percentile(run.frames, 0.5),
-                    percentile(run.frames, 1.0), run.cpuPercent, run.serverCpuPercent,
-                    run.bytesPerFrame, run.pixelsPerFrame, run.buttonPaints);
+                    percentile(run.frames, 1.0), run.cpuPercent, run.userPercent,
+                    run.serverCpuPercent, run.bytesPerFrame, run.pixelsPerFrame, run.buttonPaints);
     }
     const double median = percentile(allIntervals, 0.5), p99 = percentile(allIntervals, 0.99);
     double sum = 0;
