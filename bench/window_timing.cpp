@@ -2,19 +2,25 @@
 // SPDX-License-Identifier: MIT
 
 // Timing of the main window on a real screen: start-up to a shown window, the pace of whole
-// animations, the CPU they cost, and what wakes the program while it is stopped. It needs a display
+// animations, the CPU they cost the program and the X server, the bytes the program writes (to
+// the X server, nearly all) per frame, and what wakes the program while it is stopped. It needs a
+// display
 // (`make timing` runs it under xvfb-run), so it is no *_benchmark and not part of `make bench`.
 //
-//   window_timing [--runs N] [--busy] [--intervals FILE]
+//   window_timing [--runs N] [--vanes N] [--busy] [--intervals FILE]
+//   --vanes picks the menu's item of N vanes before the runs (the start-up rotor has 2);
 //   --busy keeps the other core busy with a spinning child process while measuring;
 //   --intervals writes every tick interval of every run to FILE, one a line, in milliseconds.
+#include "scene/presets.h"
 #include "ui/drawing_area.h"
 #include "ui/main_window.h"
 
 #include <QAbstractEventDispatcher>
+#include <QAction>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QPaintEvent>
 #include <QPushButton>
 #include <QTimer>
 #include <algorithm>
@@ -25,6 +31,8 @@
 #include <ctime>
 #include <functional>
 #include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -65,11 +73,58 @@ long contextSwitches() {
     return total;
 }
 
-double cpuMs() {
+// User and system time of this process so far.
+struct Cpu {
+    double userMs = 0, systemMs = 0;
+};
+Cpu cpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     auto ms = [](timeval t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return ms(usage.ru_utime) + ms(usage.ru_stime);
+    return {ms(usage.ru_utime), ms(usage.ru_stime)};
+}
+
+// The local X server's process: the peer of a fresh connection to its socket; 0 if unknown.
+pid_t xServerPid() {
+    const char* display = std::getenv("DISPLAY");
+    if (!display || display[0] != ':')
+        return 0;
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "/tmp/.X11-unix/X%d",
+                  std::atoi(display + 1));
+    const int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    pid_t pid = 0;
+    ucred peer{};
+    socklen_t size = sizeof peer;
+    if (fd >= 0 && connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0 &&
+        getsockopt(fd, SOL_SOCKET, SO_PEERCRED, &peer, &size) == 0)
+        pid = peer.pid;
+    if (fd >= 0)
+        ::close(fd);
+    return pid;
+}
+
+// User plus system time of another process, from /proc (to 10 ms); -1 if unreadable.
+double processCpuMs(pid_t pid) {
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (pid <= 0 || !stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray text = stat.readAll();
+    const QList<QByteArray> fields = text.mid(text.lastIndexOf(')') + 2).split(' ');
+    const double ticks = fields.value(11).toDouble() + fields.value(12).toDouble(); // 14, 15
+    return ticks * 1000.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// Bytes this process has handed to write calls so far: the X connection's requests, nearly all.
+double bytesWritten() {
+    QFile io(QStringLiteral("/proc/self/io"));
+    if (!io.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : io.readAll().split('\n'))
+        if (line.startsWith("wchar:"))
+            return line.mid(6).trimmed().toDouble();
+    return -1;
 }
 
 double percentile(std::vector<double> values, double p) {
@@ -83,7 +138,7 @@ double percentile(std::vector<double> values, double p) {
 // Calls back on chosen events of one object, before they are delivered.
 class Watch : public QObject {
 public:
-    Watch(QObject* target, QEvent::Type type, std::function<void()> onEvent)
+    Watch(QObject* target, QEvent::Type type, std::function<void(QEvent*)> onEvent)
         : m_type(type), m_onEvent(std::move(onEvent)) {
         target->installEventFilter(this);
     }
@@ -91,13 +146,13 @@ public:
 protected:
     bool eventFilter(QObject*, QEvent* event) override {
         if (event->type() == m_type)
-            m_onEvent();
+            m_onEvent(event);
         return false;
     }
 
 private:
     QEvent::Type m_type;
-    std::function<void()> m_onEvent;
+    std::function<void(QEvent*)> m_onEvent;
 };
 
 struct Run {
@@ -106,25 +161,45 @@ struct Run {
     std::vector<double> intervals; // between the starts of consecutive ticks
     std::vector<double> frames;    // from the start to the end of each tick
     double cpuPercent = 0;
+    double userPercent = 0;       // of which in user space
+    double serverCpuPercent = -1; // the X server's, over the same time
+    double bytesPerFrame = 0;
+    double pixelsPerFrame = 0; // of the picture, repainted
+    int buttonPaints = 0;
 };
 
-Run animate(rotavel::ui::MainWindow& window) {
+Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, pid_t server) {
     Run run;
-    auto* timer = window.timer();
     std::vector<Clock::time_point> starts;
     starts.reserve(600);
     QEventLoop loop;
-    Watch tickStarts(timer, QEvent::SockAct, [&] { starts.push_back(Clock::now()); });
+    double pixels = 0;
+    Watch picturePaints(window.picture(), QEvent::Paint, [&](QEvent* event) {
+        for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
+            pixels += double(r.width()) * r.height();
+    });
+    Watch buttonPaints(window.runButton(), QEvent::Paint, [&](QEvent*) { ++run.buttonPaints; });
+    // A period that ends inside a frame's yield is held and drawn after that frame, as part of it:
+    // what happens while a tick runs is no tick of its own here.
+    const rotavel::surface::Timer& ticks = window.timer();
+    Watch tickStarts(timer, QEvent::SockAct, [&](QEvent*) {
+        if (!ticks.isTicking())
+            starts.push_back(Clock::now());
+    });
     // Connected after the window's own handler: runs as each tick returns.
     const auto connection =
         QObject::connect(timer, &rotavel::ui::TickNotifier::timeout, &loop, [&] {
+            if (ticks.isTicking())
+                return;
             if (!starts.empty())
                 run.frames.push_back(msBetween(starts.back(), Clock::now()));
             if (!timer->isActive())
                 loop.quit();
         });
 
-    const double cpuBefore = cpuMs();
+    const Cpu cpuBefore = cpuMs();
+    const double serverBefore = processCpuMs(server);
+    const double bytesBefore = bytesWritten();
     const Clock::time_point clicked = Clock::now();
     window.runButton()->click();
     loop.exec();
@@ -135,7 +210,14 @@ Run animate(rotavel::ui::MainWindow& window) {
     run.ticks = static_cast<int>(starts.size());
     for (std::size_t i = 1; i < starts.size(); ++i)
         run.intervals.push_back(msBetween(starts[i - 1], starts[i]));
-    run.cpuPercent = 100.0 * (cpuMs() - cpuBefore) / run.wallMs;
+    const Cpu cpuAfter = cpuMs();
+    run.userPercent = 100.0 * (cpuAfter.userMs - cpuBefore.userMs) / run.wallMs;
+    run.cpuPercent =
+        run.userPercent + 100.0 * (cpuAfter.systemMs - cpuBefore.systemMs) / run.wallMs;
+    if (serverBefore >= 0)
+        run.serverCpuPercent = 100.0 * (processCpuMs(server) - serverBefore) / run.wallMs;
+    run.bytesPerFrame = (bytesWritten() - bytesBefore) / std::max(1, run.ticks);
+    run.pixelsPerFrame = pixels / std::max(1, run.ticks);
     return run;
 }
 
@@ -165,11 +247,14 @@ const char* verdict(bool met) {
 int main(int argc, char* argv[]) {
     const Clock::time_point entered = Clock::now();
     int runs = 3;
+    int vanes = 0;
     bool busy = false;
     const char* intervalsFile = nullptr;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--runs") == 0 && i + 1 < argc)
             runs = std::max(1, std::atoi(argv[++i]));
+        else if (std::strcmp(argv[i], "--vanes") == 0 && i + 1 < argc)
+            vanes = std::atoi(argv[++i]);
         else if (std::strcmp(argv[i], "--busy") == 0)
             busy = true;
         else if (std::strcmp(argv[i], "--intervals") == 0 && i + 1 < argc)
@@ -179,10 +264,17 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const Clock::time_point appCreated = Clock::now();
-    rotavel::ui::MainWindow window;
+    rotavel::ui::AnimationTimer timer(&app); // the window's own kind, watched from here
+    rotavel::ui::MainWindow window(&timer);
     const Clock::time_point windowCreated = Clock::now();
+    for (const rotavel::scene::Preset& preset : rotavel::scene::kPresets) {
+        const QString item = QString::fromUtf8(preset.item.data(), qsizetype(preset.item.size()));
+        if (preset.nvanes == vanes)
+            if (auto* action = window.findChild<QAction*>(item))
+                action->trigger();
+    }
     bool painted = false;
-    Watch firstPaint(window.picture(), QEvent::Paint, [&] { painted = true; });
+    Watch firstPaint(window.picture(), QEvent::Paint, [&](QEvent*) { painted = true; });
     window.show();
     while (!painted)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -190,8 +282,9 @@ int main(int argc, char* argv[]) {
     const double startupMain = msBetween(entered, Clock::now());
     const double startupExec = msSinceExec();
 
-    std::printf("platform %s, device pixel ratio %.2f%s\n", qPrintable(app.platformName()),
-                window.picture()->devicePixelRatioF(), busy ? ", other core busy" : "");
+    std::printf("platform %s, device pixel ratio %.2f, %d vanes%s\n",
+                qPrintable(app.platformName()), window.picture()->devicePixelRatioF(),
+                int(window.rotor().nvanes()), busy ? ", other core busy" : "");
     std::printf("start-up to a shown window: %.0f ms from exec (to 10 ms), %.1f ms from main()"
                 "  [goal < 300 ms: %s]\n",
                 startupExec, startupMain, verdict(startupExec < 300));
@@ -205,7 +298,7 @@ int main(int argc, char* argv[]) {
     waitFor(200); // let the start-up settle
     int idleTicks = 0;
     std::vector<Clock::time_point> wakes;
-    Watch idleTimer(window.timer(), QEvent::SockAct, [&] { ++idleTicks; });
+    Watch idleTimer(timer.notifier(), QEvent::SockAct, [&](QEvent*) { ++idleTicks; });
     const auto awake =
         QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
                          [&] { wakes.push_back(Clock::now()); });
@@ -225,21 +318,26 @@ int main(int argc, char* argv[]) {
                 idleTicks, static_cast<long>(between), switches,
                 verdict(idleTicks == 0 && between == 0));
 
+    const pid_t server = xServerPid();
     bool paceMet = true, cpuMet = true;
     std::vector<double> allIntervals;
     for (int r = 1; r <= runs; ++r) {
-        const Run run = animate(window);
+        const Run run = animate(window, timer.notifier(), server);
         allIntervals.insert(allIntervals.end(), run.intervals.begin(), run.intervals.end());
         const double tolerance = busy ? 0.03 : 0.01;
         const bool wallMet = std::abs(run.wallMs - 5030) <= 5030 * tolerance && run.ticks == 503;
         paceMet = paceMet && wallMet;
         cpuMet = cpuMet && run.cpuPercent <= 10;
         std::printf("run %d: %.3f s for %d ticks [%s]; interval median %.2f ms, p99 %.2f ms, "
-                    "max %.2f ms; frame median %.2f ms, max %.2f ms; CPU %.1f%% of one core\n",
+                    "max %.2f ms; frame median %.2f ms, max %.2f ms; CPU %.1f%% of one core "
+                    "(%.1f%% user), X server %.1f%%; a frame: %.0f bytes written, %.0f pixels of "
+                    "the picture "
+                    "repainted; %d repaints of Run\n",
                     r, run.wallMs / 1000, run.ticks, verdict(wallMet),
                     percentile(run.intervals, 0.5), percentile(run.intervals, 0.99),
                     percentile(run.intervals, 1.0), percentile(run.frames, 0.5),
-                    percentile(run.frames, 1.0), run.cpuPercent);
+                    percentile(run.frames, 1.0), run.cpuPercent, run.userPercent,
+                    run.serverCpuPercent, run.bytesPerFrame, run.pixelsPerFrame, run.buttonPaints);
     }
     const double median = percentile(allIntervals, 0.5), p99 = percentile(allIntervals, 0.99);
     double sum = 0;

@@ -37,19 +37,6 @@ void Rotor::choose(const Preset& preset) {
 void Rotor::tick() {
     if (m_closed)
         return;
-    if (m_ticking) {
-        m_tickHeld = true;
-        return;
-    }
-    m_ticking = true;
-    do {
-        m_tickHeld = false;
-        frame();
-    } while (m_tickHeld && !m_closed && m_timer.isEnabled());
-    m_ticking = false;
-}
-
-void Rotor::frame() {
     m_angle += kStep;
     m_area.Cls();
 

@@ -44,7 +44,8 @@ public:
     void activate(); // the persistent image on
     void run();      // hub bar, timer on, angle back to 0
     void choose(const Preset& preset);
-    // One frame; never nests: a tick arriving while one runs is held until it returns.
+    // One frame, yielding to the host between its drawing and its stop test. The timer never
+    // nests ticks (surface::Timer holds one that falls due in the yield).
     void tick();
     // The window is gone: from now on nothing touches the drawing area or the timer, not even the
     // rest of a tick whose yield handled the close.
@@ -54,7 +55,6 @@ public:
     std::int16_t nvanes() const { return m_nvanes; }
     double bladelen() const { return m_bladelen; }
     bool isClosed() const { return m_closed; }
-    bool isTicking() const { return m_ticking; }
 
     // A segment from (a, b) to (x, y); the third coordinates are ignored.
     void line3d(double a, double b, double c, double x, double y, double z);
@@ -63,8 +63,6 @@ public:
     void arc3dxy(double crx, double cry, double crz, double a, double b, double r);
 
 private:
-    void frame();
-
     surface::Surface& m_area;
     surface::Timer& m_timer;
     Host& m_host;
@@ -73,8 +71,6 @@ private:
     std::int16_t m_nvanes = 2;
     double m_bladelen = 5.5;
 
-    bool m_ticking = false;
-    bool m_tickHeld = false;
     bool m_closed = false;
 };
 

@@ -17,7 +17,8 @@ public:
     void setEnabled(bool on) override;
     bool isEnabled() const override { return m_enabled; }
 
-    // One fire of the timer: the tick is delivered only while enabled. Returns whether it was.
+    // One fire of the timer: while enabled, a tick is delivered (held, if a tick is running).
+    // Returns whether the timer was on.
     bool fire();
 
 private:

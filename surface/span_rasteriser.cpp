@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #if defined(__SSE2__)
 #include <emmintrin.h>
@@ -293,6 +294,7 @@ void SpanRasteriser::attach(QImage& image, const QImage& background) {
     m_stride = m_width + kMaskPadding;
     m_mask.assign(std::size_t(m_stride) * m_height, 0);
     m_held = m_heldShort = Box{};
+    m_changed = Box{0, 0, m_width - 1, m_height - 1}; // a new image: every pixel is news
     m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
     m_drawn.markAll(m_width); // what the image holds now is unknown: the first clear restores all
@@ -422,6 +424,7 @@ void SpanRasteriser::composite() {
     uchar* const bits = m_image->bits(); // detaches first if someone holds a copy of the image
     const qsizetype stride = m_image->bytesPerLine();
     const int lastColumn = m_width - 1;
+    Box changed;
     drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = m_mask.data() + std::size_t(y) * m_stride;
         auto* const pixels = reinterpret_cast<std::uint32_t*>(bits + y * stride);
@@ -431,13 +434,18 @@ void SpanRasteriser::composite() {
         // Coverage past the image's last column lies in the mask's spare room: dropped.
         if (hi > lastColumn)
             std::memset(mask + m_width, 0, std::size_t(hi - lastColumn));
-        if (first <= last)
+        if (first <= last) {
             m_drawn.add(y, first, last);
+            changed.x0 = std::min(changed.x0, first), changed.x1 = std::max(changed.x1, last);
+            changed.y0 = std::min(changed.y0, y), changed.y1 = y;
+        }
     });
+    m_changed.add(changed);
 }
 
-void SpanRasteriser::flush() {
+Box SpanRasteriser::flush() {
     composite();
+    return std::exchange(m_changed, Box{});
 }
 
 void SpanRasteriser::clear() {
@@ -452,10 +460,14 @@ void SpanRasteriser::clear() {
     const qsizetype stride = m_image->bytesPerLine();
     const uchar* const back = m_background->constBits();
     const qsizetype backStride = m_background->bytesPerLine();
+    Box erased;
     m_drawn.drain([&](int y, int lo, int hi) {
         std::memcpy(bits + y * stride + lo * 4, back + y * backStride + lo * 4,
                     std::size_t(hi - lo + 1) * 4);
+        erased.x0 = std::min(erased.x0, lo), erased.x1 = std::max(erased.x1, hi);
+        erased.y0 = std::min(erased.y0, y), erased.y1 = y;
     });
+    m_changed.add(erased);
 }
 
 } // namespace rotavel::surface

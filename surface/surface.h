@@ -7,7 +7,8 @@
 // switches the animation on and off only through `Timer`; both are plain C++ so that scene/ never
 // sees Qt. Behind them stand an off-screen image (image_surface.h, the one piece here that uses
 // QtGui), a recorder that logs every call (recording_surface.h), a hand-ticked timer
-// (manual_timer.h) and, in ui/, the on-screen drawing area and a real 10 ms timer.
+// (manual_timer.h) and, in ui/, a real 10 ms timer; on screen the rotor draws on the image
+// surface, which the window's drawing area shows.
 #pragma once
 
 #include <cstdint>

@@ -3,12 +3,18 @@
 
 #pragma once
 
+#include <cstddef>
 #include <functional>
 
 namespace rotavel::surface {
 
 // The animation timer: switched on and off by the rotor logic; while on, it delivers a tick every
-// `Interval` milliseconds, one at a time, on the event thread.
+// `Interval` milliseconds on the event thread.
+//
+// Ticks never nest, and this class alone sees to it, for the window's timer and the hand-ticked
+// one alike: every tick enters through deliverTick(). A tick that falls due while one runs (in
+// the frame's yield) is held and delivered right after the running tick returns, and only if the
+// timer is still on then; each held tick is delivered, one after another.
 class Timer {
 public:
     static constexpr int kIntervalMs = 10;
@@ -16,22 +22,24 @@ public:
     virtual ~Timer() = default;
 
     // Switching it on while it is on leaves it running (it never restarts the period); switching it
-    // off inside a tick lets that tick finish.
+    // off inside a tick lets that tick finish and drops the ticks held behind it.
     virtual void setEnabled(bool on) = 0;
     virtual bool isEnabled() const = 0;
     int Interval() const { return kIntervalMs; }
 
     // Who receives the ticks; set once, before the timer is first enabled.
     void setTickHandler(std::function<void()> handler) { m_onTick = std::move(handler); }
+    // Whether a tick is being delivered (the handler is running, perhaps inside its yield).
+    bool isTicking() const { return m_ticking; }
 
 protected:
-    void deliverTick() {
-        if (m_onTick)
-            m_onTick();
-    }
+    // The one entry of every tick, from whatever makes the timer fire.
+    void deliverTick();
 
 private:
     std::function<void()> m_onTick;
+    bool m_ticking = false;
+    std::size_t m_held = 0; // ticks that fell due during the running one
 };
 
 } // namespace rotavel::surface

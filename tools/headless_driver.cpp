@@ -52,6 +52,7 @@ int HeadlessDriver::run(const Script& script) {
         if (m_closed || m_writeFailed)
             break;
     }
+    m_image.present();
     flush();
     if (m_writeFailed) {
         std::fprintf(m_err, "%s: cannot write the trace: %s\n", kToolName,
@@ -90,21 +91,16 @@ void HeadlessDriver::handle(const Command& c) {
 }
 
 void HeadlessDriver::fire(std::uint32_t count) {
-    for (std::uint32_t i = 0; i < count && !m_closed && !m_writeFailed; ++i) {
-        // Only a tick can switch the timer off and only an event can switch it on again, so once
-        // a fire finds it off the rest of this command finds it off too.
+    // Only a tick can switch the timer off and only an event can switch it on again, so once a
+    // fire finds it off the rest of this command finds it off too.
+    for (std::uint32_t i = 0; i < count && !m_closed && !m_writeFailed; ++i)
         if (!m_timer.fire())
             break;
-        // Ticks that fell due inside the yield, each delivered only if the timer is still on.
-        while (m_heldTicks > 0 && !m_closed) {
-            --m_heldTicks;
-            m_timer.fire();
-        }
-        m_heldTicks = 0;
-    }
 }
 
 void HeadlessDriver::onTick() {
+    if (m_closed)
+        return; // a tick held behind a close goes with the window
     event("tick");
     m_rotor.tick();
 }
@@ -114,7 +110,7 @@ void HeadlessDriver::processPendingEvents() {
     printCalls();
     for (const Held& held : m_pending) {
         if (held.kind == Command::Kind::Tick) {
-            ++m_heldTicks; // never inside the yield: see fire()
+            m_timer.fire(); // held by the timer until the running tick returns
             continue;
         }
         handle({.kind = held.kind, .preset = held.preset});
@@ -130,6 +126,7 @@ bool HeadlessDriver::save(const Command& c, const std::string& path) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
+    m_image.present();
     const bool encoded = m_image.image().convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG");
     const char* why = "cannot encode the image";
     bool ok = false;

@@ -24,8 +24,8 @@ inline constexpr char kToolName[] = "rotor-headless";
 // handled event, then every call on the drawing area and the timer in the order made.
 //
 // The frame's yield is this host's: it prints `yield`, then handles the events the script queued.
-// A queued tick is held until the running tick returns, as the window's timer holds a tick that
-// falls due inside the yield.
+// A queued tick fires the timer there, which holds it until the running tick returns (see
+// surface::Timer), as the window's timer holds a tick that falls due inside the yield.
 class HeadlessDriver final : public scene::Host {
 public:
     // Exit statuses of run().
@@ -47,6 +47,7 @@ public:
     void processPendingEvents() override;
 
     const scene::Rotor& rotor() const { return m_rotor; }
+    // The image as the last `run` left it, every stroke in it.
     const surface::ImageSurface& image() const { return m_image; }
 
 private:
@@ -77,7 +78,6 @@ private:
     scene::Rotor m_rotor{m_area, m_timer, *this};
 
     std::vector<Held> m_pending;
-    std::size_t m_heldTicks = 0; // queued ticks, delivered once the running tick returns
     bool m_closed = false;
     bool m_writeFailed = false;
     int m_writeErrno = 0;

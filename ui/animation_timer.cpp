@@ -3,7 +3,6 @@
 
 #include "ui/animation_timer.h"
 
-#include <QScopedValueRollback>
 #include <QTimer>
 
 #ifdef __linux__
@@ -61,7 +60,7 @@ void TickNotifier::arm(bool on) {
     const itimerspec period{{0, ns}, {0, ns}}; // first expiry one period from now; zero disarms
     timerfd_settime(m_fd, 0, &period, nullptr);
 #endif
-    setEnabled(on && !m_inTick);
+    setEnabled(on);
 }
 
 int TickNotifier::remainingTime() const {
@@ -86,34 +85,18 @@ void TickNotifier::onExpired() {
             return;
     }
 #endif
-    if (!m_on || m_inTick)
-        return;
-    {
-        // The tick yields to the event loop: the descriptor must not be seen ready in there.
-        const QScopedValueRollback inTick(m_inTick, true);
-        if (!m_fallback)
-            setEnabled(false);
+    if (m_on)
         emit timeout();
-    }
-    if (m_on && !m_fallback)
-        setEnabled(true);
 }
 
 AnimationTimer::AnimationTimer(QObject* parent) : m_notifier(new TickNotifier(parent)) {
-    QObject::connect(m_notifier, &TickNotifier::timeout, m_notifier, [this] { onTimeout(); });
+    QObject::connect(m_notifier, &TickNotifier::timeout, m_notifier, [this] { deliverTick(); });
 }
 
 AnimationTimer::~AnimationTimer() {
     // The notifier outlives this object until its parent goes; it must not call back in between.
     m_notifier->setActive(false);
     QObject::disconnect(m_notifier, &TickNotifier::timeout, m_notifier, nullptr);
-}
-
-void AnimationTimer::onTimeout() {
-    if (m_inTick)
-        return;
-    const QScopedValueRollback inTick(m_inTick, true);
-    deliverTick();
 }
 
 } // namespace rotavel::ui

@@ -14,8 +14,7 @@ namespace rotavel::ui {
 // `Timer1` as the window holds it: on Linux the kernel keeps the 10 ms period (a timerfd, watched
 // here), so the ticks come on a steady grid instead of the millisecond steps of a QTimer;
 // elsewhere, or if the kernel refuses a timerfd, a precise QTimer stands in. It emits timeout()
-// once per period and never while a tick runs; periods missed by a long tick are dropped, not
-// queued.
+// at most once per period; periods missed by a long tick are dropped, not queued.
 class TickNotifier final : public QSocketNotifier {
     Q_OBJECT
 
@@ -24,7 +23,7 @@ public:
     ~TickNotifier() override;
 
     // Switching it on while it is on keeps the period under way; switching it off disarms it, so
-    // nothing wakes the program while stopped, and inside a tick no further tick follows.
+    // nothing wakes the program while stopped.
     void setActive(bool on);
     bool isActive() const { return m_on; }
     int interval() const { return surface::Timer::kIntervalMs; }
@@ -42,11 +41,10 @@ private:
     int m_fd = -1;
     QTimer* m_fallback = nullptr;
     bool m_on = false;
-    bool m_inTick = false;
 };
 
-// `Timer1` for the rotor: ticks from a TickNotifier that belongs to the window, one at a time. A
-// timeout() that still arrives while a tick runs (the tick yields to the event loop) is dropped.
+// `Timer1` for the rotor: a tick for each timeout() of a TickNotifier that belongs to the window.
+// One that comes while a tick runs (the tick yields to the event loop) is held by surface::Timer.
 class AnimationTimer final : public surface::Timer {
 public:
     // The TickNotifier is created as a child of `parent`, which owns it.
@@ -63,10 +61,7 @@ public:
     TickNotifier* notifier() const { return m_notifier; }
 
 private:
-    void onTimeout();
-
     TickNotifier* m_notifier;
-    bool m_inTick = false;
 };
 
 } // namespace rotavel::ui

@@ -4,6 +4,7 @@
 #include "ui/drawing_area.h"
 
 #include <QAccessibleWidget>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
@@ -20,50 +21,32 @@ DrawingArea::DrawingArea(QWidget* parent) : QFrame(parent), m_surface(devicePixe
     QAccessible::registerAccessibleInterface(new QAccessibleWidget(this, QAccessible::Animation));
 }
 
-void DrawingArea::Scale(float x1, float y1, float x2, float y2) {
-    m_surface.Scale(x1, y1, x2, y2);
+void DrawingArea::present() {
+    const surface::Rect changed = m_surface.present();
+    if (!changed.empty())
+        update(QRect(changed.x, changed.y, changed.width, changed.height)
+                   .translated(contentsRect().topLeft()));
 }
 
-void DrawingArea::Cls() {
-    m_surface.Cls();
-    changed();
-}
-
-void DrawingArea::Line(float x1, float y1, float x2, float y2) {
-    m_surface.Line(x1, y1, x2, y2);
-    changed();
-}
-
-void DrawingArea::Line(float x, float y) {
-    m_surface.Line(x, y);
-    changed();
-}
-
-void DrawingArea::PSet(float x, float y) {
-    m_surface.PSet(x, y);
-    changed();
-}
-
-void DrawingArea::setDrawWidth(int width) {
-    m_surface.setDrawWidth(width);
-}
-
-void DrawingArea::setForeColor(surface::Colour colour) {
-    m_surface.setForeColor(colour);
-}
-
-void DrawingArea::setAutoRedraw(bool on) {
-    m_surface.setAutoRedraw(on);
-}
-
-void DrawingArea::paintEvent(QPaintEvent*) {
-    m_repaintRequested = false;
+void DrawingArea::paintEvent(QPaintEvent* event) {
     QPainter painter(this);
-    // The image is opaque: a plain copy, no blending.
+    // The image is opaque: a plain copy, no blending, of the exposed part only.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(contentsRect().topLeft(), m_surface.image());
-    painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
-    drawFrame(&painter);
+    const QRect interior = contentsRect();
+    const QImage& image = m_surface.image();
+    const qreal ratio = image.devicePixelRatio();
+    for (const QRect& exposed : event->region()) {
+        const QRect target = exposed & interior;
+        if (target.isEmpty())
+            continue;
+        const QRectF source(QPointF(target.topLeft() - interior.topLeft()) * ratio,
+                            QSizeF(target.size()) * ratio);
+        painter.drawImage(QPointF(target.topLeft()), image, source);
+    }
+    if (!interior.contains(event->rect())) { // the border is exposed too
+        painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
+        drawFrame(&painter);
+    }
 }
 
 void DrawingArea::showEvent(QShowEvent* event) {
@@ -83,7 +66,7 @@ void DrawingArea::matchScreenDensity() {
     if (ratio == m_surface.devicePixelRatio())
         return;
     m_surface.setDevicePixelRatio(ratio);
-    update(contentsRect());
+    present(); // all of the image, drawn again at the new density
 }
 
 } // namespace rotavel::ui

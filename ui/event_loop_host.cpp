@@ -3,12 +3,18 @@
 
 #include "ui/event_loop_host.h"
 
+#include "ui/drawing_area.h"
+
 #include <QCoreApplication>
 
 namespace rotavel::ui {
 
 void EventLoopHost::processPendingEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents);
+    m_picture.present();
+    if (m_events)
+        m_events->processPendingEvents();
+    else
+        QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 } // namespace rotavel::ui

@@ -7,11 +7,23 @@
 
 namespace rotavel::ui {
 
-// The frame's yield on screen: one pass over the application's pending events (repaints, clicks,
-// a close), never waiting for new ones.
+class DrawingArea;
+
+// The frame's yield on screen. The picture is presented first (the frame's strokes composited and
+// the rectangle they changed queued for repaint), then one pass over the application's pending
+// events (that repaint, clicks, a close), never waiting for new ones; a test may give a yield of
+// its own to take that pass's place.
 class EventLoopHost final : public scene::Host {
 public:
+    // `events`, when given, must outlive this host.
+    explicit EventLoopHost(DrawingArea& picture, scene::Host* events = nullptr)
+        : m_picture(picture), m_events(events) {}
+
     void processPendingEvents() override;
+
+private:
+    DrawingArea& m_picture;
+    scene::Host* m_events;
 };
 
 } // namespace rotavel::ui

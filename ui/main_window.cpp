@@ -27,10 +27,12 @@ QString vanes(int n) {
 
 } // namespace
 
-MainWindow::MainWindow(QWidget* parent)
+MainWindow::MainWindow(surface::Timer* timer, scene::Host* yield, QWidget* parent)
     : QMainWindow(parent), m_client(new QWidget(this)), m_picture(new DrawingArea(m_client)),
-      m_run(new QPushButton(QStringLiteral("Run"), m_client)), m_timer(this),
-      m_rotor(*m_picture, m_timer, m_host) {
+      m_run(new QPushButton(QStringLiteral("Run"), m_client)),
+      m_ownTimer(timer ? nullptr : std::make_unique<AnimationTimer>(this)),
+      m_timer(timer ? *timer : *m_ownTimer), m_host(*m_picture, yield),
+      m_rotor(m_picture->surface(), m_timer, m_host) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Rotavel Motion"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/rotor_icon.png")));
@@ -53,6 +55,7 @@ MainWindow::MainWindow(QWidget* parent)
         QStringLiteral("Start the rotor turning four times from its starting position"));
     connect(m_run, &QPushButton::clicked, this, [this] {
         m_rotor.run();
+        m_picture->present(); // the hub bar
         describePicture();
     });
     // Return and Enter press the focused button as Space does. Not by making it the default
@@ -78,7 +81,9 @@ MainWindow::MainWindow(QWidget* parent)
     describePicture();
 }
 
-MainWindow::~MainWindow() = default;
+MainWindow::~MainWindow() {
+    m_timer.setTickHandler(nullptr); // a timer that was given may outlive the window
+}
 
 void MainWindow::buildMenu() {
     // No '&' anywhere: the captions are shown exactly as written, with no access keys. The

@@ -6,12 +6,16 @@
 //
 // Layering: ui -> scene -> surface. The rotor logic (scene::Rotor) is plain C++ and knows the
 // window only through three small interfaces, each realised here on Qt Widgets:
-//   - surface::Surface by DrawingArea (`Picture1`): draws into an off-screen persistent image
-//     (surface::ImageSurface) that its paintEvent copies to the screen;
-//   - surface::Timer by AnimationTimer (`Timer1`): a steady 10 ms period that never nests;
-//   - scene::Host by EventLoopHost: the frame's yield, one pass over pending events.
-// The window owns all of them and the rotor, creates them with the stored layout, and forwards
-// load, activation, the Run click, the menu clicks and the close to the rotor. It also tells a
+//   - surface::Surface by the off-screen persistent image (surface::ImageSurface) that DrawingArea
+//     (`Picture1`) shows: the rotor draws on the image itself, and after each drawing event the
+//     area repaints only the rectangle that changed;
+//   - surface::Timer by AnimationTimer (`Timer1`): a steady 10 ms period (surface::Timer keeps
+//     ticks from nesting);
+//   - scene::Host by EventLoopHost: the frame's yield, which presents the picture and then makes
+//     one pass over pending events.
+// The window owns them and the rotor, creates them with the stored layout, and forwards load,
+// activation, the Run click, the menu clicks and the close to the rotor. A test may hand in a
+// timer and a yield of its own instead of the real ones, to drive frames by hand. It also tells a
 // screen reader what each control is and what the picture shows (MenuItemAccessible speaks for
 // the menu's items).
 #pragma once
@@ -21,6 +25,7 @@
 #include "ui/event_loop_host.h"
 
 #include <QMainWindow>
+#include <memory>
 
 class QPushButton;
 
@@ -37,14 +42,17 @@ public:
     static constexpr QRgb kBackColor = 0xE0E0E0; // shows only in the strip right of the picture
 
     // Builds the window with its stored layout and runs the rotor's load; the timer is off.
-    explicit MainWindow(QWidget* parent = nullptr);
+    // Without a `timer` the window makes its AnimationTimer, without a `yield` a frame yields to
+    // the event loop; either, when given, must outlive the window.
+    explicit MainWindow(surface::Timer* timer = nullptr, scene::Host* yield = nullptr,
+                        QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // For tests and the timing harness: the state the events act on.
     const scene::Rotor& rotor() const { return m_rotor; }
+    const surface::Timer& timer() const { return m_timer; }
     DrawingArea* picture() const { return m_picture; }
     QPushButton* runButton() const { return m_run; }
-    TickNotifier* timer() const { return m_timer.notifier(); }
 
 protected:
     bool event(QEvent* event) override;
@@ -57,10 +65,11 @@ private:
     // nothing changed, so it runs after every tick.
     void describePicture();
 
-    QWidget* m_client;      // the client area below the menu bar
-    DrawingArea* m_picture; // `Picture1`, owned by m_client
-    QPushButton* m_run;     // `Command1`, owned by m_client
-    AnimationTimer m_timer; // `Timer1`; its TickNotifier is owned by the window
+    QWidget* m_client;                          // the client area below the menu bar
+    DrawingArea* m_picture;                     // `Picture1`, owned by m_client
+    QPushButton* m_run;                         // `Command1`, owned by m_client
+    std::unique_ptr<AnimationTimer> m_ownTimer; // `Timer1` unless one was given
+    surface::Timer& m_timer;
     EventLoopHost m_host;
     scene::Rotor m_rotor;
     bool m_shownOnce = false;

@@ -1,36 +1,14 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "scene/rotor.h"
-#include "surface/manual_timer.h"
-#include "surface/recording_surface.h"
+#include "rotor_rig.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
 
-using rotavel::scene::Host;
-using rotavel::scene::Rotor;
 using rotavel::surface::Call;
-using rotavel::surface::CallLog;
-using rotavel::surface::ManualTimer;
-using rotavel::surface::RecordingSurface;
 using Op = Call::Op;
-
-namespace {
-
-struct NoEvents : Host {
-    void processPendingEvents() override {}
-};
-
-struct Plotter {
-    CallLog log;
-    RecordingSurface area{log};
-    ManualTimer timer;
-    NoEvents host;
-    Rotor rotor{area, timer, host};
-};
-
-} // namespace
+using Plotter = rotavel::testing::RotorRig;
 
 TEST(Plotting, Line3dIsOneLineIgnoringTheThirdCoordinates) {
     Plotter p;

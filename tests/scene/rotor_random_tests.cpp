@@ -10,10 +10,9 @@
 // and lists a cut-down sequence that still fails. Other seeds: ROTOR_RANDOM_SEED=<n> runs only that
 // seed; ROTOR_RANDOM_EVENTS=<n> sets the events a seed (a fire counts once per fire).
 
+#include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/manual_timer.h"
-#include "surface/recording_surface.h"
 
 #include <array>
 #include <chrono>
@@ -59,9 +58,9 @@ struct Event {
     int yieldsLater = 0;            // Queue: yields that go by before it is handled
 };
 
-// How a tick falling due inside a yield reaches the rotor: handed to it there and then (the rotor
-// must hold it until the running tick returns), or kept by the event loop and delivered once the
-// running tick has returned.
+// How a tick falling due inside a yield reaches the rotor: the timer fired there and then (it must
+// hold the tick until the running tick returns), or kept by the event loop and delivered once the
+// running tick has returned. Either way each tick counts.
 enum class TickDelivery { Nested, Deferred };
 
 const char* name(TickDelivery d) {
@@ -250,7 +249,7 @@ class Model {
 public:
     static constexpr int kTicksPerAnimation = 503; // the first angle past four turns
 
-    Model(TickDelivery delivery, Coverage& seen) : m_delivery(delivery), m_seen(seen) {}
+    explicit Model(Coverage& seen) : m_seen(seen) {}
 
     double angle() const { return m_angle; }
     int nvanes() const { return m_nvanes; }
@@ -359,11 +358,9 @@ private:
                 choose(e.preset);
                 break;
             case Arrival::Tick:
-                // Ticks falling due while one runs: the rotor holds one back and lets the rest
-                // merge into it, as a periodic timer does; an event loop that defers them
-                // delivers each.
+                // Ticks falling due while one runs: each is delivered after it.
                 ++m_seen.ticksInYield;
-                m_ticksDue = m_delivery == TickDelivery::Nested ? 1 : m_ticksDue + 1;
+                ++m_ticksDue;
                 break;
             case Arrival::Close:
                 ++m_seen.closesInYield;
@@ -373,7 +370,6 @@ private:
         }
     }
 
-    TickDelivery m_delivery;
     Coverage& m_seen;
 
     double m_angle = 0;
@@ -538,7 +534,10 @@ class EventLoopHost final : public Host {
 public:
     EventLoopHost(CallLog& log, TickDelivery delivery) : m_log(log), m_delivery(delivery) {}
 
-    void attach(Rotor& rotor) { m_rotor = &rotor; }
+    void attach(Rotor& rotor, ManualTimer& timer) {
+        m_rotor = &rotor;
+        m_timer = &timer;
+    }
     void post(const Event& e) { m_pending.push_back(e); }
 
     void processPendingEvents() override {
@@ -586,7 +585,7 @@ private:
                 break;
             }
             const std::size_t before = m_log.size();
-            m_rotor->tick();
+            m_timer->fire();
             if (m_log.size() != before && !m_nested)
                 m_nested = "a tick handed over in the yield drew at once, starting with \"" +
                            formatCall(m_log.calls()[before]) + "\"";
@@ -597,26 +596,20 @@ private:
     CallLog& m_log;
     TickDelivery m_delivery;
     Rotor* m_rotor = nullptr;
+    ManualTimer* m_timer = nullptr;
     std::vector<Event> m_pending;
     int m_deferredTicks = 0;
     std::optional<std::string> m_nested;
 };
 
-// One window's worth: a rotor on a recording surface and a hand-ticked timer, both logging into
-// one sequence, and the event loop its frames yield to.
-struct Window {
-    explicit Window(TickDelivery delivery) : host(log, delivery) {
-        host.attach(rotor);
-        timer.setTickHandler([this] { rotor.tick(); });
+// One window's worth: the rotor rig, its frames yielding to the event loop above.
+struct Window : rotavel::testing::RotorRig {
+    explicit Window(TickDelivery delivery) : RotorRig(&host, 1 << 14), host(log, delivery) {
+        host.attach(rotor, timer);
         rotor.load();
         log.clear();
     }
-
-    CallLog log{1 << 14};
-    RecordingSurface area{log};
-    ManualTimer timer{&log};
     EventLoopHost host;
-    Rotor rotor{area, timer, host};
 };
 
 std::optional<std::string> compareState(const Window& w, const Model& m) {
@@ -631,8 +624,8 @@ std::optional<std::string> compareState(const Window& w, const Model& m) {
     if (w.timer.isEnabled() != m.timerOn())
         return std::string("the timer is ") + (w.timer.isEnabled() ? "on" : "off") + ", expected " +
                (m.timerOn() ? "on" : "off") + since;
-    if (r.isTicking())
-        return "the rotor still counts itself inside a tick between events";
+    if (w.timer.isTicking())
+        return "the timer still counts itself inside a tick between events";
     return std::nullopt;
 }
 
@@ -663,7 +656,7 @@ struct Outcome {
 Outcome play(const std::vector<Event>& events, TickDelivery delivery) {
     Outcome out;
     auto window = std::make_unique<Window>(delivery);
-    auto model = std::make_unique<Model>(delivery, out.seen);
+    auto model = std::make_unique<Model>(out.seen);
     std::vector<Piece> expected;
     for (std::size_t i = 0; i < events.size(); ++i) {
         const Event& e = events[i];
@@ -719,7 +712,7 @@ Outcome play(const std::vector<Event>& events, TickDelivery delivery) {
 
             if (model->closed()) {
                 window = std::make_unique<Window>(delivery);
-                model = std::make_unique<Model>(delivery, out.seen);
+                model = std::make_unique<Model>(out.seen);
                 out.windowStarted = i + 1;
             }
         }

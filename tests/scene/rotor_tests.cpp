@@ -1,9 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "scene/rotor.h"
-#include "surface/manual_timer.h"
-#include "surface/recording_surface.h"
+#include "rotor_rig.h"
 
 #include <cmath>
 #include <functional>
@@ -36,32 +34,14 @@ struct ScriptedHost : Host {
     std::function<void()> pending;
 };
 
-// A rotor on a recording surface and a hand-ticked timer that log into one sequence.
-struct Bench {
-    Bench() {
-        timer.setTickHandler([this] { rotor.tick(); });
+// The rig with that host, loaded and activated, its log cleared.
+struct Bench : rotavel::testing::RotorRig {
+    Bench() : RotorRig(&host) {
         rotor.load();
         rotor.activate();
         log.clear();
     }
-    int count(Op op) const {
-        int n = 0;
-        for (const Call& c : log.calls())
-            n += c.op == op;
-        return n;
-    }
-    // Fires the timer until it stops delivering; returns how many ticks it delivered.
-    int runToStop(int limit = 10000) {
-        int ticks = 0;
-        while (ticks < limit && timer.fire())
-            ++ticks;
-        return ticks;
-    }
-    CallLog log{1 << 16};
-    RecordingSurface area{log};
-    ManualTimer timer{&log};
     ScriptedHost host{log};
-    Rotor rotor{area, timer, host};
 };
 
 // The calls one pass makes: hub bar, hub circle (1 + 63), two pen changes, blade, two pen changes,
@@ -276,20 +256,21 @@ TEST(Rotor, CloseHandledInTheYieldEndsTheTickUntouched) {
     EXPECT_EQ(b.log.size(), 0u) << "a closed window is never drawn on again";
 }
 
-TEST(Rotor, TickFallingDueInTheYieldWaitsForTheRunningTick) {
+TEST(Rotor, TicksFallingDueInTheYieldWaitForTheRunningTickAndEachFollowsIt) {
     Bench b;
     b.rotor.run();
     b.host.pending = [&] {
-        EXPECT_TRUE(b.rotor.isTicking());
-        b.rotor.tick(); // must not draw here
+        EXPECT_TRUE(b.timer.isTicking());
+        EXPECT_TRUE(b.timer.fire()); // held: must not draw here
+        EXPECT_TRUE(b.timer.fire());
         EXPECT_EQ(b.log.calls().back().op, Op::Yield);
     };
     b.log.clear();
     b.timer.fire();
-    EXPECT_FALSE(b.rotor.isTicking());
-    EXPECT_EQ(b.count(Op::Cls), 2) << "the held tick ran once, after the first";
-    EXPECT_EQ(b.count(Op::Yield), 2);
-    EXPECT_NEAR(b.rotor.angle(), 0.1, 1e-15);
+    EXPECT_FALSE(b.timer.isTicking());
+    EXPECT_EQ(b.count(Op::Cls), 3) << "each held tick ran once, after the first";
+    EXPECT_EQ(b.count(Op::Yield), 3);
+    EXPECT_NEAR(b.rotor.angle(), 0.15, 1e-15);
 }
 
 TEST(Rotor, HeldTickIsDroppedWhenTheRunningTickStopsTheTimer) {
@@ -297,9 +278,13 @@ TEST(Rotor, HeldTickIsDroppedWhenTheRunningTickStopsTheTimer) {
     b.rotor.run();
     for (int t = 0; t < 502; ++t)
         b.timer.fire();
-    b.host.pending = [&] { b.rotor.tick(); };
+    b.host.pending = [&] { b.timer.fire(); };
     b.log.clear();
     b.timer.fire();
     EXPECT_EQ(b.count(Op::Cls), 1);
     EXPECT_FALSE(b.timer.isEnabled());
+    b.rotor.run();
+    b.log.clear();
+    b.timer.fire();
+    EXPECT_EQ(b.count(Op::Cls), 1) << "the dropped tick is not kept for the next run";
 }

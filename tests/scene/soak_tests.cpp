@@ -8,6 +8,7 @@
 // set. ROTOR_SOAK_ANIMATIONS=<n> sets how many animations to run (1000 by default).
 
 #include "counting_allocator.h"
+#include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
@@ -70,9 +71,7 @@ std::string kib(long long bytes) {
 // ---------------------------------------------------------------------------------------------
 // The animations
 
-struct NoEvents final : Host {
-    void processPendingEvents() override {}
-};
+using rotavel::testing::NoEvents;
 
 // The rotor on the off-screen image, as the headless driver runs it.
 struct Animator {
@@ -90,6 +89,7 @@ struct Animator {
         int frames = 0;
         while (frames < 1000 && timer.fire())
             ++frames;
+        area.present();
         return frames;
     }
 

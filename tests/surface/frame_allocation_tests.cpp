@@ -5,6 +5,7 @@
 // window drive it (tick, then the image read for the screen), leaves the heap alone. This
 // executable links the counting allocator to count every `new`.
 #include "counting_allocator.h"
+#include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
@@ -23,9 +24,7 @@ long allocations() {
 using rotavel::scene::Rotor;
 using namespace rotavel::surface;
 
-struct NoEvents final : rotavel::scene::Host {
-    void processPendingEvents() override {}
-};
+using rotavel::testing::NoEvents;
 
 // A rotor animating a preset on an image surface, ticked by hand; once a run stops, Run is
 // pressed again, so any number of frames can be driven.
@@ -44,7 +43,8 @@ public:
         for (int i = 0; i < count; ++i) {
             if (!m_timer.fire())
                 m_rotor.run();
-            m_pixels ^= m_area.image().constBits()[0]; // read as the window reads it
+            m_pixels ^= m_area.present().width; // presented as the window shows it
+            m_pixels ^= m_area.image().constBits()[0];
         }
     }
 

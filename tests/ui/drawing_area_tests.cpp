@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
+#include "hand_ticked_window.h"
 #include "paint_counter.h"
 #include "surface/image_surface.h"
 #include "ui/drawing_area.h"
@@ -14,6 +15,7 @@ using rotavel::ui::DrawingArea;
 namespace {
 
 using rotavel::testing::PaintCounter;
+using rotavel::testing::shownPicture;
 
 // The same few calls of every kind, on any drawing area.
 void drawSample(rotavel::surface::Surface& area) {
@@ -37,6 +39,7 @@ class DrawingAreaTest : public QObject {
 private slots:
     void drawsExactlyAsTheOffscreenImageAtTheScreensDensity();
     void aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop();
+    void aClearedStrokeLeavesTheScreenWithTheNextFrame();
 };
 
 void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
@@ -52,10 +55,10 @@ void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
 
     ImageSurface reference(ratio);
     drawSample(reference);
-    drawSample(area);
+    reference.present();
+    drawSample(area.surface());
+    area.present();
     QCOMPARE(area.image(), reference.image());
-    QCOMPARE(area.drawWidth(), 2);
-    QCOMPARE(area.foreColor(), 0x00FFFFFFu);
 }
 
 void DrawingAreaTest::aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop() {
@@ -66,21 +69,46 @@ void DrawingAreaTest::aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop() {
     QCoreApplication::processEvents();
     const int before = paints.count();
 
-    area.Scale(-13, -18, 13, 13);
-    area.Cls();
+    ImageSurface& surface = area.surface();
+    surface.Scale(-13, -18, 13, 13);
+    surface.Cls();
     for (int i = 0; i < 100; ++i)
-        area.Line(-10 + 0.2f * i, -10, 10, 10);
+        surface.Line(-10 + 0.2f * i, -10, 10, 10);
+    QCoreApplication::processEvents();
     QCOMPARE(paints.count(), before); // never in the middle of a frame
+    area.present();
+    QCOMPARE(paints.count(), before); // and never outside the event loop
 
     QCoreApplication::processEvents();
     QCOMPARE(paints.count(), before + 1);
+    area.present(); // nothing new
     QCoreApplication::processEvents();
     QCOMPARE(paints.count(), before + 1);
 
     // The next batch is shown too.
-    area.PSet(0, 0);
+    surface.PSet(0, 0);
+    area.present();
     QCoreApplication::processEvents();
     QCOMPARE(paints.count(), before + 2);
+}
+
+void DrawingAreaTest::aClearedStrokeLeavesTheScreenWithTheNextFrame() {
+    // Frames far apart: each repaint must take in what the clear erased as well as what was drawn.
+    DrawingArea area;
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    ImageSurface& surface = area.surface();
+    surface.Scale(-13, -18, 13, 13);
+    surface.setDrawWidth(4);
+    const QList<QLineF> frames{{-12, -10, -8, -6}, {8, 10, 12, 12}, {0, 0, 0.1, 0.1}, {}};
+    for (const QLineF& line : frames) {
+        surface.Cls();
+        if (!line.isNull())
+            surface.Line(line.x1(), line.y1(), line.x2(), line.y2());
+        area.present();
+        QCoreApplication::processEvents();
+        QCOMPARE(shownPicture(area, area.image()), area.image());
+    }
 }
 
 QTEST_MAIN(DrawingAreaTest)

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
+#include "hand_ticked_window.h"
 #include "paint_counter.h"
 #include "surface/image_surface.h"
 #include "ui/drawing_area.h"
@@ -19,37 +20,14 @@ using rotavel::ui::MainWindow;
 
 namespace {
 
-// Runs an action once, from inside the first frame's yield: a tick is under way exactly while
-// events are handled in its yield.
-class InYield : public QObject {
-public:
-    InYield(const MainWindow& window, std::function<void()> action)
-        : m_window(window), m_action(std::move(action)) {
-        qApp->installEventFilter(this);
-    }
-    bool done() const { return m_done; }
-
-protected:
-    bool eventFilter(QObject*, QEvent*) override {
-        if (!m_done && m_window.rotor().isTicking()) {
-            m_done = true;
-            m_action();
-        }
-        return false;
-    }
-
-private:
-    const MainWindow& m_window;
-    std::function<void()> m_action;
-    bool m_done = false;
-};
-
 // The drawing area's image as it is before anything is drawn.
 QImage blankPicture(const MainWindow& window) {
     return rotavel::surface::ImageSurface(window.picture()->devicePixelRatioF()).image();
 }
 
+using rotavel::testing::HandTickedWindow;
 using rotavel::testing::PaintCounter;
+using rotavel::testing::shownPicture;
 
 bool isWhite(QRgb pixel) {
     return qRed(pixel) >= 0xF0 && qGreen(pixel) >= 0xF0 && qBlue(pixel) >= 0xF0;
@@ -67,6 +45,7 @@ private slots:
     void theMenuOffersTheSevenPresetsInOrder();
     void nothingIsDrawnBeforeRunAndAMenuChoiceDrawsNothing();
     void runAnimates503FramesOntoTheScreenAndTheLastOneStays();
+    void everyFrameReachesTheScreenWholeAndNothingStaleStays();
     void resizingLeavesThePictureAlone();
     void aTickFallingDueInTheYieldDoesNotNest();
     void runClickedInTheYieldRestartsTheRotorNotTheTimer();
@@ -188,38 +167,36 @@ void MainWindowTest::theMenuOffersTheSevenPresetsInOrder() {
 }
 
 void MainWindowTest::nothingIsDrawnBeforeRunAndAMenuChoiceDrawsNothing() {
-    MainWindow window;
+    HandTickedWindow w;
+    MainWindow& window = w.window;
     // Loaded before it is shown: the start-up preset, not the menu's "2 Vanes".
     QCOMPARE(window.rotor().nvanes(), 2);
     QCOMPARE(window.rotor().bladelen(), 5.5);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.picture()->autoRedraw()); // switched on when first shown
+    QVERIFY(window.picture()->surface().autoRedraw()); // switched on when first shown
 
-    QSignalSpy ticks(window.timer(), &rotavel::ui::TickNotifier::timeout);
     for (QAction* item : window.findChild<QMenu*>(QStringLiteral("mmain"))->actions())
         item->trigger();
     QCOMPARE(window.rotor().nvanes(), 8);
     QCoreApplication::processEvents();
     QCOMPARE(window.picture()->image(), blankPicture(window));
-    QVERIFY(!window.timer()->isActive());
-    QCOMPARE(ticks.count(), 0);
+    QVERIFY(!w.timer.isEnabled());
 }
 
 void MainWindowTest::runAnimates503FramesOntoTheScreenAndTheLastOneStays() {
-    MainWindow window;
+    HandTickedWindow w;
+    MainWindow& window = w.window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QSignalSpy ticks(window.timer(), &rotavel::ui::TickNotifier::timeout);
-    PaintCounter paints(window.picture());
-
     QTest::mouseClick(window.runButton(), Qt::LeftButton);
-    QVERIFY(window.timer()->isActive());
-    QTRY_VERIFY(window.rotor().angle() > 0.2); // several frames
-    QTRY_VERIFY(paints.count() >= 3);          // and the screen follows them
-
-    QTRY_VERIFY_WITH_TIMEOUT(!window.timer()->isActive(), 30000);
-    QCOMPARE(ticks.count(), 503);
+    QVERIFY(w.timer.isEnabled());
+    QCoreApplication::processEvents(); // the pressed button and the hub bar shown
+    PaintCounter paints(window.picture());
+    for (int i = 0; i < 3; ++i)
+        w.timer.fire();
+    QCOMPARE(paints.count(), 3); // each frame shown from its yield, once
+    QCOMPARE(3 + w.runToStop(), 503);
     QVERIFY(window.rotor().angle() > 25.132736);
     QVERIFY(window.rotor().angle() < 25.132736 + 0.05);
 
@@ -230,17 +207,39 @@ void MainWindowTest::runAnimates503FramesOntoTheScreenAndTheLastOneStays() {
     QApplication::sendEvent(&window, &activate);
     QApplication::sendEvent(&window, &activate);
     QCoreApplication::processEvents();
-    QVERIFY(window.picture()->autoRedraw());
+    QVERIFY(window.picture()->surface().autoRedraw());
     QCOMPARE(window.picture()->image(), last);
-    QCOMPARE(ticks.count(), 503);
+    QVERIFY(!w.timer.isEnabled());
+}
+
+void MainWindowTest::everyFrameReachesTheScreenWholeAndNothingStaleStays() {
+    // Only the changed rectangle is repainted: it must cover the strokes just drawn and those the
+    // clear took away, whatever the shape before and after (a long blade, eight short ones).
+    HandTickedWindow w;
+    MainWindow& window = w.window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    const DrawingArea& picture = *window.picture();
+    window.runButton()->click();
+    QCoreApplication::processEvents();
+    QCOMPARE(shownPicture(picture, picture.image()), picture.image()); // the hub bar
+    for (const char* item : {"oone", "eeight", "oone", "mvn1"}) {
+        window.findChild<QAction*>(QString::fromLatin1(item))->trigger();
+        for (int i = 0; i < 12; ++i) {
+            w.timer.fire();
+            QCOMPARE(shownPicture(picture, picture.image()), picture.image());
+        }
+    }
 }
 
 void MainWindowTest::resizingLeavesThePictureAlone() {
-    MainWindow window;
+    HandTickedWindow w;
+    MainWindow& window = w.window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     window.runButton()->click();
-    QTRY_VERIFY(window.rotor().angle() > 0.1);
+    w.timer.fire();
+    w.timer.fire();
     window.close(); // the frame on screen stays as it is
     const QImage frame = window.picture()->image().copy();
     const QSize size = window.size();
@@ -252,79 +251,68 @@ void MainWindowTest::resizingLeavesThePictureAlone() {
     QTRY_COMPARE(window.size(), size);
     QCOMPARE(window.picture()->geometry(), QRect(0, 0, 452, 430));
     QCOMPARE(window.picture()->image(), frame);
+    QTRY_COMPARE(shownPicture(*window.picture(), frame), frame);
 }
 
 void MainWindowTest::aTickFallingDueInTheYieldDoesNotNest() {
-    MainWindow window;
+    HandTickedWindow w;
+    MainWindow& window = w.window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* timer = window.timer();
 
-    double inYield = -1, afterDueTick = -1, afterFrame = -1;
-    InYield probe(window, [&] {
+    double inYield = -1, afterDueTick = -1;
+    w.yield.inYield = [&] {
         inYield = window.rotor().angle();
-        QVERIFY(QMetaObject::invokeMethod(timer, "timeout")); // falls due right now
+        QVERIFY(w.timer.fire()); // falls due right now
         afterDueTick = window.rotor().angle();
-    });
-    // Connected after the window's own handler: runs as the tick returns.
-    connect(timer, &rotavel::ui::TickNotifier::timeout, &probe, [&] {
-        if (probe.done() && afterFrame < 0 && !window.rotor().isTicking())
-            afterFrame = window.rotor().angle();
-    });
-
+    };
     window.runButton()->click();
-    QTRY_VERIFY(afterFrame >= 0);
-    QVERIFY(inYield > 0);
-    QCOMPARE(afterDueTick, inYield); // no frame drawn inside the frame
-    QCOMPARE(afterFrame, inYield);   // and none right after it: the next one keeps the pace
-    window.close();
+    w.timer.fire();
+    QCOMPARE(inYield, 0.05);
+    QCOMPARE(afterDueTick, inYield);                  // no frame drawn inside the frame
+    QCOMPARE(window.rotor().angle(), inYield + 0.05); // but one right after it
+    QCOMPARE(shownPicture(*window.picture(), window.picture()->image()), window.picture()->image());
 }
 
 void MainWindowTest::runClickedInTheYieldRestartsTheRotorNotTheTimer() {
-    MainWindow window;
+    HandTickedWindow w;
+    MainWindow& window = w.window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    auto* timer = window.timer();
-
-    int dueBefore = -1, dueAfter = -1;
-    double angleAfterRun = -1;
-    InYield probe(window, [&] {
-        dueBefore = timer->remainingTime();
-        window.runButton()->click();
-        dueAfter = timer->remainingTime();
-        angleAfterRun = window.rotor().angle();
-    });
     window.runButton()->click();
-    QTRY_VERIFY(probe.done());
-    QCOMPARE(angleAfterRun, 0.0);
-    QVERIFY(timer->isActive());
-    QVERIFY(dueBefore >= 0);
-    QVERIFY(dueAfter <= dueBefore); // the period under way stands
-    window.close();
+    for (int i = 0; i < 502; ++i)
+        w.timer.fire();
+
+    w.yield.inYield = [&] { window.runButton()->click(); };
+    w.timer.fire(); // the 503rd, whose stop test now finds a fresh run
+    QCOMPARE(window.rotor().angle(), 0.0);
+    QVERIFY(w.timer.isEnabled());
+    QCOMPARE(w.runToStop(), 503);
 }
 
 void MainWindowTest::aCloseInsideTheYieldEndsTheTickWithoutTouchingTheWindow() {
-    MainWindow window;
+    HandTickedWindow w;
+    MainWindow& window = w.window;
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
 
     QImage atClose;
-    InYield probe(window, [&] {
+    w.yield.inYield = [&] {
         // What a window manager's close button does, arriving between drawing and stop test.
         QVERIFY(window.close());
         atClose = window.picture()->image().copy();
-    });
+    };
     window.runButton()->click();
-    QTRY_VERIFY(probe.done());
-    QTRY_VERIFY(!window.rotor().isTicking());
+    w.timer.fire();
 
     QVERIFY(window.rotor().isClosed());
     QVERIFY(!window.isVisible());
-    QVERIFY(!window.timer()->isActive());
+    QVERIFY(!w.timer.isEnabled());
     QCOMPARE(window.picture()->image(), atClose);
 
     // A tick that was already on its way draws nothing either.
-    QVERIFY(QMetaObject::invokeMethod(window.timer(), "timeout"));
+    w.timer.setEnabled(true);
+    QVERIFY(w.timer.fire());
     QCoreApplication::processEvents();
     QCOMPARE(window.picture()->image(), atClose);
 }

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "scene/rotor.h"
+#include "surface/call_log.h"
+#include "surface/manual_timer.h"
+#include "surface/recording_surface.h"
+
+#include <cstddef>
+
+namespace rotavel::testing {
+
+// Fires `timer` until it stops delivering, at most `limit` times; returns how many ticks it
+// delivered.
+inline int runToStop(surface::ManualTimer& timer, int limit = 10000) {
+    int ticks = 0;
+    while (ticks < limit && timer.fire())
+        ++ticks;
+    return ticks;
+}
+
+// A frame's yield with no events to handle.
+struct NoEvents final : scene::Host {
+    void processPendingEvents() override {}
+};
+
+// A rotor on a recording surface and a hand-ticked timer that log into one sequence, the timer's
+// ticks going to the rotor. Its frames yield to `host`, or to no events; a host given here may be
+// a member of a derived rig, as it is only used once frames run.
+struct RotorRig {
+    explicit RotorRig(scene::Host* host = nullptr, std::size_t reserve = 1 << 16)
+        : log(reserve), rotor(area, timer, host ? *host : idle) {
+        timer.setTickHandler([this] { rotor.tick(); });
+    }
+    RotorRig(const RotorRig&) = delete;
+    RotorRig& operator=(const RotorRig&) = delete;
+
+    int count(surface::Call::Op op) const {
+        int n = 0;
+        for (const surface::Call& c : log.calls())
+            n += c.op == op;
+        return n;
+    }
+    int runToStop(int limit = 10000) { return testing::runToStop(timer, limit); }
+
+    surface::CallLog log;
+    surface::RecordingSurface area{log};
+    surface::ManualTimer timer{&log};
+    NoEvents idle;
+    scene::Rotor rotor;
+};
+
+} // namespace rotavel::testing

@@ -1,0 +1,69 @@
+#pragma once
+
+#include "rotor_rig.h"
+#include "surface/manual_timer.h"
+#include "ui/drawing_area.h"
+#include "ui/main_window.h"
+
+#include <QBackingStore>
+#include <QCoreApplication>
+#include <QImage>
+#include <functional>
+#include <utility>
+
+namespace rotavel::testing {
+
+// The main window on a hand-ticked timer: a test fires its frames and waits on nothing. A frame's
+// yield is one pass over the pending events, as on screen, then whatever the test left in
+// `inYield`, once.
+struct HandTickedWindow {
+    struct Yield final : scene::Host {
+        void processPendingEvents() override {
+            QCoreApplication::processEvents();
+            if (auto action = std::exchange(inYield, nullptr))
+                action();
+        }
+        std::function<void()> inYield;
+    };
+
+    int runToStop(int limit = 10000) { return testing::runToStop(timer, limit); }
+
+    surface::ManualTimer timer;
+    Yield yield;
+    ui::MainWindow window{&timer, &yield};
+};
+
+// The picture's interior as the window's backing store holds it (what was last painted for the
+// screen), at device pixels, with the pixels under the Run button and below the client area
+// (never seen) taken from `image`, in the format of `image`: it equals `image` exactly when the
+// screen shows what the image holds. Needs a shown window on a platform whose backing store is an
+// image (offscreen); otherwise it returns a null image.
+inline QImage shownPicture(const ui::DrawingArea& area, const QImage& image) {
+    QWidget* window = area.window();
+    QPaintDevice* device = window->backingStore() ? window->backingStore()->paintDevice() : nullptr;
+    if (!device || device->devType() != QInternal::Image)
+        return {};
+    const QImage store = static_cast<QImage*>(device)->convertToFormat(QImage::Format_RGB32);
+    const QWidget* client = area.parentWidget() ? area.parentWidget() : &area;
+    const QPoint at = area.mapTo(window, area.contentsRect().topLeft());
+    const QRect seen(client->mapTo(window, QPoint()), client->size());
+    QRect button; // in interior pixels, like `logical` below
+    for (const QWidget* sibling : client->findChildren<QWidget*>(Qt::FindDirectChildrenOnly))
+        if (sibling != &area && client != &area)
+            button |= sibling->geometry().translated(-area.pos() - area.contentsRect().topLeft());
+
+    QImage shown = image.convertToFormat(QImage::Format_RGB32);
+    const qreal ratio = image.devicePixelRatio();
+    for (int y = 0; y < shown.height(); ++y) {
+        for (int x = 0; x < shown.width(); ++x) {
+            const QPoint logical(int(x / ratio), int(y / ratio));
+            if (button.contains(logical) || !seen.contains(logical + at))
+                continue;
+            const int sx = int(at.x() * ratio) + x, sy = int(at.y() * ratio) + y;
+            shown.setPixel(x, y, store.valid(sx, sy) ? store.pixel(sx, sy) : 0);
+        }
+    }
+    return shown.convertToFormat(image.format());
+}
+
+} // namespace rotavel::testing
