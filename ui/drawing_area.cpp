@@ -33,7 +33,7 @@ void DrawingArea::paintEvent(QPaintEvent* event) {
     // The image is opaque: a plain copy, no blending, of the exposed part only.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
     const QRect interior = contentsRect();
-    const QImage& image = m_surface.image();
+    const QImage image = this->image(); // shares the surface's pixels
     const qreal ratio = image.devicePixelRatio();
     for (const QRect& exposed : event->region()) {
         const QRect target = exposed & interior;

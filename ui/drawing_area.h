@@ -4,6 +4,7 @@
 #pragma once
 
 #include "surface/image_surface.h"
+#include "surface/qt_image_view.h"
 
 #include <QFrame>
 #include <QPointer>
@@ -33,8 +34,9 @@ public:
     // What the rotor draws on.
     surface::ImageSurface& surface() { return m_surface; }
     const surface::ImageSurface& surface() const { return m_surface; }
-    // The persistent image, at device pixels with its device pixel ratio set, as last presented.
-    const QImage& image() const { return m_surface.image(); }
+    // The persistent image, at device pixels with its device pixel ratio set, as last presented:
+    // a view that shares the image surface's pixels.
+    QImage image() const { return surface::qImageView(m_surface.image()); }
 
     // Composites what was drawn since the last call and asks for a repaint of what it changed.
     void present();

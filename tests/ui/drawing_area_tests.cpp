@@ -3,7 +3,11 @@
 
 #include "hand_ticked_window.h"
 #include "paint_counter.h"
+#include "scene/presets.h"
+#include "scene/rotor.h"
 #include "surface/image_surface.h"
+#include "surface/manual_timer.h"
+#include "surface/qt_image_view.h"
 #include "ui/drawing_area.h"
 
 #include <QTest>
@@ -31,6 +35,24 @@ void drawSample(rotavel::surface::Surface& area) {
     area.Line(4, -2);
 }
 
+// A rotor animating a preset on `area`, ticked by hand.
+class Animation {
+public:
+    Animation(rotavel::surface::Surface& area, const rotavel::scene::Preset& preset)
+        : m_rotor(area, m_timer, m_host) {
+        m_rotor.load();
+        m_rotor.activate();
+        m_rotor.choose(preset);
+        m_rotor.run();
+    }
+    void tick() { m_rotor.tick(); }
+
+private:
+    rotavel::surface::ManualTimer m_timer;
+    rotavel::testing::NoEvents m_host;
+    rotavel::scene::Rotor m_rotor;
+};
+
 } // namespace
 
 class DrawingAreaTest : public QObject {
@@ -40,6 +62,8 @@ private slots:
     void drawsExactlyAsTheOffscreenImageAtTheScreensDensity();
     void aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop();
     void aClearedStrokeLeavesTheScreenWithTheNextFrame();
+    void showsThePixelsOfThePlainImageSurface_data();
+    void showsThePixelsOfThePlainImageSurface();
 };
 
 void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
@@ -58,7 +82,7 @@ void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
     reference.present();
     drawSample(area.surface());
     area.present();
-    QCOMPARE(area.image(), reference.image());
+    QCOMPARE(area.image(), rotavel::surface::qImageView(reference.image()));
 }
 
 void DrawingAreaTest::aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop() {
@@ -108,6 +132,44 @@ void DrawingAreaTest::aClearedStrokeLeavesTheScreenWithTheNextFrame() {
         area.present();
         QCoreApplication::processEvents();
         QCOMPARE(shownPicture(area, area.image()), area.image());
+    }
+}
+
+void DrawingAreaTest::showsThePixelsOfThePlainImageSurface_data() {
+    QTest::addColumn<int>("preset");
+    for (std::size_t i = 0; i < rotavel::scene::kPresets.size(); ++i)
+        QTest::newRow(rotavel::scene::kPresets[i].item.data()) << int(i);
+}
+
+// What the window shows, painted as its paint event paints it, is the image surface's buffer to
+// the byte: the same pixels the headless driver saves and the web page puts on its canvas.
+void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
+    QFETCH(int, preset);
+    DrawingArea area;
+    area.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    ImageSurface plain(area.devicePixelRatioF());
+    Animation onScreen(area.surface(), rotavel::scene::kPresets[preset]);
+    Animation offScreen(plain, rotavel::scene::kPresets[preset]);
+    for (int tick = 1; tick <= 503; ++tick) {
+        onScreen.tick();
+        offScreen.tick();
+        if (tick != 1 && tick != 250 && tick != 503)
+            continue;
+        plain.present();
+        area.present();
+        const QImage shown = area.grab(QRect(QPoint(DrawingArea::kBorder, DrawingArea::kBorder),
+                                             QSize(ImageSurface::kWidth, ImageSurface::kHeight)))
+                                 .toImage();
+        const rotavel::surface::PixelBuffer& pixels = plain.image();
+        QCOMPARE(shown.size(), QSize(pixels.width(), pixels.height()));
+        int differing = 0;
+        for (int y = 0; y < pixels.height(); ++y)
+            for (int x = 0; x < pixels.width(); ++x)
+                differing += shown.pixel(x, y) != pixels.pixel(x, y);
+        QVERIFY2(
+            differing == 0,
+            qPrintable(QStringLiteral("%1 pixels differ at tick %2").arg(differing).arg(tick)));
     }
 }
 
