@@ -141,14 +141,51 @@ inline void StrokeCoverage::box<Path::Simd>(std::uint8_t* row, std::ptrdiff_t st
     const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
     const __m128 zero = _mm_setzero_ps();
     // Four pixels' coverage, rounded; packing with saturation clamps it to 0..255.
-    const auto level = [&](__m128& along, __m128& across) {
+    const auto levelAt = [&](__m128 along, __m128 across) {
         const __m128 beyond = _mm_max_ps(_mm_sub_ps(_mm_and_ps(along, magnitude), half), zero);
         const __m128 d2 = _mm_add_ps(_mm_mul_ps(beyond, beyond), _mm_mul_ps(across, across));
-        const __m128i c = _mm_cvtps_epi32(_mm_sub_ps(reach, _mm_sqrt_ps(d2)));
+        return _mm_cvtps_epi32(_mm_sub_ps(reach, _mm_sqrt_ps(d2)));
+    };
+    // The next quad along, as the plain build steps it.
+    const auto level = [&](__m128& along, __m128& across) {
+        const __m128i c = levelAt(along, across);
         along = _mm_add_ps(along, quadU);
         across = _mm_add_ps(across, quadW);
         return c;
     };
+    const auto raise4 = [](std::uint8_t* p, __m128i a) {
+        const __m128i words = _mm_packs_epi32(a, a);
+        const __m128i bytes = _mm_packus_epi16(words, words);
+        std::uint32_t old;
+        std::memcpy(&old, p, 4);
+        const auto raised =
+            std::uint32_t(_mm_cvtsi128_si32(_mm_max_epu8(bytes, _mm_cvtsi32_si128(int(old)))));
+        std::memcpy(p, &raised, 4);
+    };
+    const auto raise8 = [](std::uint8_t* p, __m128i a, __m128i b) {
+        const __m128i words = _mm_packs_epi32(a, b);
+        const __m128i bytes = _mm_packus_epi16(words, words);
+        const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epu8(bytes, old));
+    };
+    // Short strokes' boxes are one or two quads wide: those rows take no loop of their own.
+    if (quads == 1) {
+        for (int r = 0; r < rows; ++r, row += stride) {
+            raise4(row, levelAt(rowAlong, rowAcross));
+            rowAlong = _mm_add_ps(rowAlong, stepU);
+            rowAcross = _mm_add_ps(rowAcross, stepW);
+        }
+        return;
+    }
+    if (quads == 2) {
+        for (int r = 0; r < rows; ++r, row += stride) {
+            raise8(row, levelAt(rowAlong, rowAcross),
+                   levelAt(_mm_add_ps(rowAlong, quadU), _mm_add_ps(rowAcross, quadW)));
+            rowAlong = _mm_add_ps(rowAlong, stepU);
+            rowAcross = _mm_add_ps(rowAcross, stepW);
+        }
+        return;
+    }
     for (int r = 0; r < rows; ++r, row += stride) {
         __m128 along = rowAlong, across = rowAcross;
         rowAlong = _mm_add_ps(rowAlong, stepU);
@@ -164,23 +201,12 @@ inline void StrokeCoverage::box<Path::Simd>(std::uint8_t* row, std::ptrdiff_t st
         }
         if (q >= 2) {
             const __m128i a = level(along, across), b = level(along, across);
-            const __m128i words = _mm_packs_epi32(a, b);
-            const __m128i bytes = _mm_packus_epi16(words, words);
-            const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-            _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epu8(bytes, old));
+            raise8(p, a, b);
             q -= 2;
             p += 8;
         }
-        if (q) {
-            const __m128i a = level(along, across);
-            const __m128i words = _mm_packs_epi32(a, a);
-            const __m128i bytes = _mm_packus_epi16(words, words);
-            std::uint32_t old;
-            std::memcpy(&old, p, 4);
-            const auto raised =
-                std::uint32_t(_mm_cvtsi128_si32(_mm_max_epu8(bytes, _mm_cvtsi32_si128(int(old)))));
-            std::memcpy(p, &raised, 4);
-        }
+        if (q)
+            raise4(p, level(along, across));
     }
 }
 #endif
@@ -221,8 +247,9 @@ inline void compositeRow<Path::Scalar>(std::uint32_t* pixels, std::uint8_t* mask
 
 #if defined(__SSE2__)
 template <>
-inline void compositeRow<Path::Simd>(std::uint32_t* pixels, std::uint8_t* mask, int lo, int hi,
-                                     int end, std::uint32_t colour, int& first, int& last) {
+[[gnu::always_inline]] inline void
+compositeRow<Path::Simd>(std::uint32_t* pixels, std::uint8_t* mask, int lo, int hi, int end,
+                         std::uint32_t colour, int& first, int& last) {
     int x = lo;
     const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(char(0xFF));
     const __m128i src = _mm_set1_epi32(int(colour));

@@ -228,14 +228,18 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
 }
 
 template <typename F> void SpanRasteriser::drainHeld(F f) {
-    const int top = std::min(m_heldShort.y0, m_heldLong.top);
-    const int bottom = std::max(m_heldShort.y1, m_heldLong.bottom);
+    // Locals throughout: the mask's byte stores in f could alias any member.
+    const Box held = m_heldShort;
+    int* const longLo = m_heldLong.lo.data();
+    int* const longHi = m_heldLong.hi.data();
+    const int top = std::min(held.y0, m_heldLong.top);
+    const int bottom = std::max(held.y1, m_heldLong.bottom);
     for (int y = top; y <= bottom; ++y) {
-        int lo = m_heldLong.lo[y], hi = m_heldLong.hi[y];
-        m_heldLong.lo[y] = INT_MAX;
-        m_heldLong.hi[y] = -1;
-        if (y >= m_heldShort.y0 && y <= m_heldShort.y1)
-            lo = std::min(lo, m_heldShort.x0), hi = std::max(hi, m_heldShort.x1);
+        int lo = longLo[y], hi = longHi[y];
+        longLo[y] = INT_MAX;
+        longHi[y] = -1;
+        if (y >= held.y0 && y <= held.y1)
+            lo = std::min(lo, held.x0), hi = std::max(hi, held.x1);
         if (lo <= hi)
             f(y, lo, hi);
     }
@@ -249,19 +253,31 @@ void SpanRasteriser::composite() {
         return;
     uchar* const bits = m_image->bits(); // detaches first if someone holds a copy of the image
     const qsizetype stride = m_image->bytesPerLine();
-    const int lastColumn = m_width - 1;
+    const int width = m_width, lastColumn = m_width - 1;
+    const std::uint32_t colour = m_heldColour;
+    std::uint8_t* const maskRows = m_mask.data();
+    const std::size_t maskStride = std::size_t(m_stride);
+    int* const drawnLo = m_drawn.lo.data();
+    int* const drawnHi = m_drawn.hi.data();
+    int drawnTop = m_drawn.top, drawnBottom = m_drawn.bottom;
     drainHeld([&](int y, int lo, int hi) {
-        std::uint8_t* const mask = m_mask.data() + std::size_t(y) * m_stride;
+        std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
         auto* const pixels = reinterpret_cast<std::uint32_t*>(bits + y * stride);
         int first = INT_MAX, last = -1;
-        span_pixels::compositeRow(pixels, mask, lo, std::min(hi, lastColumn), lastColumn,
-                                  m_heldColour, first, last);
+        span_pixels::compositeRow(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, colour,
+                                  first, last);
         // Coverage past the image's last column lies in the mask's spare room: dropped.
         if (hi > lastColumn)
-            std::memset(mask + m_width, 0, std::size_t(hi - lastColumn));
-        if (first <= last)
-            m_drawn.add(y, first, last);
+            std::memset(mask + width, 0, std::size_t(hi - lastColumn));
+        if (first <= last) {
+            drawnLo[y] = std::min(drawnLo[y], first);
+            drawnHi[y] = std::max(drawnHi[y], last);
+            drawnTop = std::min(drawnTop, y);
+            drawnBottom = std::max(drawnBottom, y);
+        }
     });
+    m_drawn.top = drawnTop;
+    m_drawn.bottom = drawnBottom;
 }
 
 void SpanRasteriser::flush() {
