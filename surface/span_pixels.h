@@ -275,8 +275,9 @@ compositeRow<Path::Simd>(std::uint32_t* pixels, std::uint8_t* mask, int lo, int 
     };
     for (; x <= hi && x + 15 <= end; x += 16) {
         const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + x));
-        const int empty = _mm_movemask_epi8(_mm_cmpeq_epi8(m, zero));
-        if (empty == 0xFFFF)
+        // One bit a pixel with coverage.
+        const int used = _mm_movemask_epi8(_mm_cmpeq_epi8(m, zero)) ^ 0xFFFF;
+        if (!used)
             continue; // most of a run's span is empty
         _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + x), zero);
         first = std::min(first, x);
@@ -287,13 +288,13 @@ compositeRow<Path::Simd>(std::uint32_t* pixels, std::uint8_t* mask, int lo, int 
                 _mm_storeu_si128(reinterpret_cast<__m128i*>(p + q), src);
             continue;
         }
-        if ((empty & 0x000F) != 0x000F)
+        if (used & 0x000F)
             four(p, m);
-        if ((empty & 0x00F0) != 0x00F0)
+        if (used & 0x00F0)
             four(p + 4, _mm_srli_si128(m, 4));
-        if ((empty & 0x0F00) != 0x0F00)
+        if (used & 0x0F00)
             four(p + 8, _mm_srli_si128(m, 8));
-        if ((empty & 0xF000) != 0xF000)
+        if (used & 0xF000)
             four(p + 12, _mm_srli_si128(m, 12));
     }
     detail::compositeTail(pixels, mask, x, hi, colour, first, last);

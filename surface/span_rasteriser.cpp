@@ -120,7 +120,7 @@ void SpanRasteriser::attach(QImage& image, const QImage& background) {
     m_radius = float(m_penWidth * m_ratio / 2);
     m_stride = m_width + kMaskPadding;
     m_mask.assign(std::size_t(m_stride) * m_height, 0);
-    m_held = m_heldShort = Box{};
+    m_heldLongBox = m_heldShort = Box{};
     m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
     m_drawn.markAll(m_width); // what the image holds now is unknown: the first clear restores all
@@ -172,11 +172,11 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
 
     // A run ends when the colour changes or a stroke touches nothing of it: strokes that share
     // no pixel composite the same either way, and a tight run keeps compositing cheap.
+    // (An empty box meets nothing, and compositing nothing does nothing.)
     const Box box{x0, y0, x1, y1};
-    if (!m_held.empty() && (m_colour != m_heldColour || !m_held.meets(box)))
+    if (m_colour != m_heldColour || !(m_heldShort.meets(box) || m_heldLongBox.meets(box)))
         composite();
     m_heldColour = m_colour;
-    m_held.add(box);
 
     // After clipping every coordinate is small: single precision is ample from here on.
     const float fx = float(ax), fy = float(ay), vx = float(bx - ax), vy = float(by - ay);
@@ -196,6 +196,7 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
 
     // A long one: each row takes only the columns near the part of the segment that lies within
     // `reach` of it vertically.
+    m_heldLongBox.add(box);
     const float invVy = vy != 0 ? 1.0f / vy : 0.0f;
     for (int y = y0; y <= y1; ++y) {
         const float dy = float(y) + 0.5f - fy;
@@ -245,11 +246,11 @@ template <typename F> void SpanRasteriser::drainHeld(F f) {
     }
     m_heldLong.top = m_height;
     m_heldLong.bottom = -1;
-    m_held = m_heldShort = Box{};
+    m_heldLongBox = m_heldShort = Box{};
 }
 
 void SpanRasteriser::composite() {
-    if (m_held.empty() || !m_image)
+    if ((m_heldShort.empty() && m_heldLongBox.empty()) || !m_image)
         return;
     uchar* const bits = m_image->bits(); // detaches first if someone holds a copy of the image
     const qsizetype stride = m_image->bytesPerLine();
