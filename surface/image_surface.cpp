@@ -54,9 +54,21 @@ ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, qreal deviceP
 
 ImageSurface::~ImageSurface() = default;
 
-const QImage& ImageSurface::image() const {
-    m_rasteriser->flush();
-    return m_image;
+Rect ImageSurface::present() {
+    const Box changed = m_rasteriser->flush();
+    if (changed.empty())
+        return {};
+    // Device pixels [x0, x1 + 1) cover logical [x0 / ratio, (x1 + 1) / ratio); rounding can only
+    // push the ends outward.
+    const auto down = [this](int device, int most) {
+        return std::clamp(int(std::floor(device / m_ratio)), 0, most);
+    };
+    const auto up = [this](int device, int most) {
+        return std::clamp(int(std::ceil(device / m_ratio)), 0, most);
+    };
+    const int x0 = down(changed.x0, kWidth), y0 = down(changed.y0, kHeight);
+    const int x1 = up(changed.x1 + 1, kWidth), y1 = up(changed.y1 + 1, kHeight);
+    return {x0, y0, x1 - x0, y1 - y0};
 }
 
 // The background and a fresh image showing it, at the current ratio.

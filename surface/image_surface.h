@@ -1,6 +1,7 @@
 #pragma once
 
 #include "surface/call_log.h"
+#include "surface/geometry.h"
 #include "surface/rasteriser.h"
 #include "surface/surface.h"
 
@@ -39,9 +40,14 @@ public:
     void setAutoRedraw(bool on) override { m_autoRedraw = on; }
     bool autoRedraw() const override { return m_autoRedraw; }
 
-    // The persistent image, at device pixels with its device pixel ratio set, with every stroke
-    // drawn so far in it (strokes held back by the rasteriser are composited first).
-    const QImage& image() const;
+    // Composites every stroke held back into the image, and returns the rectangle (logical
+    // pixels of the interior, rounded outward) holding every pixel changed since the previous
+    // call: what clears erased and what was drawn. Empty when nothing changed; all of the image
+    // after it was made or re-rendered at another ratio.
+    Rect present();
+    // The persistent image, at device pixels with its device pixel ratio set: what the last
+    // `present` left, plus whatever strokes the rasteriser has composited since.
+    const QImage& image() const { return m_image; }
     qreal devicePixelRatio() const { return m_ratio; }
     // Re-renders at another ratio: the background and everything drawn since the last `Cls` are
     // drawn again at the new density, so moving to a denser screen stays crisp.
@@ -70,8 +76,7 @@ private:
 
     qreal m_ratio = 1.0;
     QImage m_background; // background colour and picture, cached at the current ratio
-    // Reading the image composites held-back strokes into it, hence mutable.
-    mutable QImage m_image;
+    QImage m_image;
 
     State m_state;
     bool m_autoRedraw = false;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "surface/geometry.h"
+
 #include <QImage>
 #include <QPointF>
 #include <QRgb>
@@ -16,7 +18,8 @@ public:
 
     // From now on draws on `image` (at its device pixel ratio); `clear` brings back `background`,
     // an image of the same size and format. The image may already hold a picture: the first
-    // `clear` restores all of it. Both must stay alive and unmoved until `detach`.
+    // `clear` restores all of it, and the next `flush` reports all of it changed. Both must stay
+    // alive and unmoved until `detach`.
     virtual void attach(QImage& image, const QImage& background) = 0;
     // Lets go of the image, so the surface can reallocate it. Call `flush` first to keep strokes.
     virtual void detach() = 0;
@@ -27,8 +30,9 @@ public:
     // A round dot as wide as the pen.
     virtual void dot(QPointF at) = 0;
     // Puts every stroke drawn so far into the image's pixels; a rasteriser may hold strokes back
-    // until then (or until the pen colour changes).
-    virtual void flush() = 0;
+    // until then (or until the pen colour changes). Returns a box, in device pixels, holding
+    // every pixel that strokes or clears changed since the previous flush.
+    virtual Box flush() = 0;
     // The image shows the background again; strokes held back are dropped.
     virtual void clear() = 0;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace rotavel::surface {
 
@@ -121,6 +122,7 @@ void SpanRasteriser::attach(QImage& image, const QImage& background) {
     m_stride = m_width + kMaskPadding;
     m_mask.assign(std::size_t(m_stride) * m_height, 0);
     m_heldLongBox = m_heldShort = Box{};
+    m_changed = Box{0, 0, m_width - 1, m_height - 1}; // a new image: every pixel is news
     m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
     m_drawn.markAll(m_width); // what the image holds now is unknown: the first clear restores all
@@ -260,7 +262,7 @@ void SpanRasteriser::composite() {
     const std::size_t maskStride = std::size_t(m_stride);
     int* const drawnLo = m_drawn.lo.data();
     int* const drawnHi = m_drawn.hi.data();
-    int drawnTop = m_drawn.top, drawnBottom = m_drawn.bottom;
+    Box changed;
     drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
         auto* const pixels = reinterpret_cast<std::uint32_t*>(bits + y * stride);
@@ -273,16 +275,19 @@ void SpanRasteriser::composite() {
         if (first <= last) {
             drawnLo[y] = std::min(drawnLo[y], first);
             drawnHi[y] = std::max(drawnHi[y], last);
-            drawnTop = std::min(drawnTop, y);
-            drawnBottom = std::max(drawnBottom, y);
+            changed.x0 = std::min(changed.x0, first), changed.x1 = std::max(changed.x1, last);
+            changed.y0 = std::min(changed.y0, y), changed.y1 = y;
         }
     });
-    m_drawn.top = drawnTop;
-    m_drawn.bottom = drawnBottom;
+    // An empty box leaves the rows drawn as they were.
+    m_drawn.top = std::min(m_drawn.top, changed.y0);
+    m_drawn.bottom = std::max(m_drawn.bottom, changed.y1);
+    m_changed.add(changed);
 }
 
-void SpanRasteriser::flush() {
+Box SpanRasteriser::flush() {
     composite();
+    return std::exchange(m_changed, Box{});
 }
 
 void SpanRasteriser::clear() {
@@ -297,10 +302,14 @@ void SpanRasteriser::clear() {
     const qsizetype stride = m_image->bytesPerLine();
     const uchar* const back = m_background->constBits();
     const qsizetype backStride = m_background->bytesPerLine();
+    Box erased;
     m_drawn.drain([&](int y, int lo, int hi) {
         std::memcpy(bits + y * stride + lo * 4, back + y * backStride + lo * 4,
                     std::size_t(hi - lo + 1) * 4);
+        erased.x0 = std::min(erased.x0, lo), erased.x1 = std::max(erased.x1, hi);
+        erased.y0 = std::min(erased.y0, y), erased.y1 = y;
     });
+    m_changed.add(erased);
 }
 
 } // namespace rotavel::surface

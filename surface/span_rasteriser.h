@@ -28,7 +28,7 @@ public:
     void setPen(QRgb colour, int width) override;
     void segment(QPointF from, QPointF to) override;
     void dot(QPointF at) override;
-    void flush() override;
+    Box flush() override;
     void clear() override;
 
 private:
@@ -56,21 +56,6 @@ private:
             }
             top = int(lo.size());
             bottom = -1;
-        }
-    };
-
-    // A rectangle of pixels, inclusive; the empty one is inside out, so that adding to it and
-    // testing it against another need no special case.
-    struct Box {
-        int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
-
-        bool empty() const { return x0 > x1; }
-        bool meets(const Box& o) const {
-            return o.x0 <= x1 && x0 <= o.x1 && o.y0 <= y1 && y0 <= o.y1;
-        }
-        void add(const Box& o) {
-            x0 = std::min(x0, o.x0), y0 = std::min(y0, o.y0);
-            x1 = std::max(x1, o.x1), y1 = std::max(y1, o.y1);
         }
     };
 
@@ -104,6 +89,7 @@ private:
     Box m_heldLongBox; // every held long stroke's pixels
     RowSpans m_heldLong;
     RowSpans m_drawn; // image rows drawn since clear
+    Box m_changed;    // image pixels drawn or cleared since the last flush
 };
 
 } // namespace rotavel::surface

@@ -49,6 +49,7 @@ int HeadlessDriver::run(const Script& script) {
         if (m_closed || m_writeFailed)
             break;
     }
+    m_image.present();
     flush();
     if (m_writeFailed) {
         std::fprintf(m_err, "%s: cannot write the trace: %s\n", kToolName,
@@ -127,6 +128,7 @@ bool HeadlessDriver::save(const Command& c, const std::string& path) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
+    m_image.present();
     const bool encoded = m_image.image().convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG");
     const char* why = "cannot encode the image";
     bool ok = false;

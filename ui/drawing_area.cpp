@@ -55,6 +55,7 @@ void DrawingArea::setAutoRedraw(bool on) {
 
 void DrawingArea::paintEvent(QPaintEvent*) {
     m_repaintRequested = false;
+    m_surface.present();
     QPainter painter(this);
     // The image is opaque: a plain copy, no blending.
     painter.setCompositionMode(QPainter::CompositionMode_Source);

@@ -38,7 +38,7 @@ public:
     void setAutoRedraw(bool on) override;
     bool autoRedraw() const override { return m_surface.autoRedraw(); }
 
-    // The persistent image, at device pixels with its device pixel ratio set.
+    // The persistent image, at device pixels with its device pixel ratio set, as last shown.
     const QImage& image() const { return m_surface.image(); }
 
 protected:

@@ -19,13 +19,14 @@ public:
     void setPen(QRgb colour, int width) override;
     void segment(QPointF from, QPointF to) override;
     void dot(QPointF at) override;
-    void flush() override {}
+    Box flush() override;
     void clear() override;
 
 private:
     QImage* m_image = nullptr;
     const QImage* m_background = nullptr;
     QPainter m_painter;
+    bool m_changed = false; // drawn or cleared since the last flush: then all of it counts
     QPen m_pen{QColor(Qt::white), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin};
 };
 

@@ -87,6 +87,7 @@ struct Animator {
         int frames = 0;
         while (frames < 1000 && timer.fire())
             ++frames;
+        area.present();
         return frames;
     }
 

@@ -41,7 +41,8 @@ public:
         for (int i = 0; i < count; ++i) {
             if (!m_timer.fire())
                 m_rotor.run();
-            m_pixels ^= m_area.image().constBits()[0]; // read as the window reads it
+            m_pixels ^= m_area.present().width; // presented as the window shows it
+            m_pixels ^= m_area.image().constBits()[0];
         }
     }
 

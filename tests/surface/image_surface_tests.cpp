@@ -5,6 +5,7 @@
 #include <limits>
 
 using rotavel::surface::ImageSurface;
+using rotavel::surface::Rect;
 
 namespace {
 
@@ -20,8 +21,9 @@ public:
     explicit RotorArea(qreal ratio = 1) : m_area(ratio) { m_area.Scale(-13, -18, 13, 13); }
     ImageSurface* operator->() { return &m_area; }
     const ImageSurface* operator->() const { return &m_area; }
-    // The pixel at logical (x, y), whatever the ratio.
-    QRgb at(int x, int y) const {
+    // The pixel at logical (x, y), whatever the ratio, once every stroke is presented.
+    QRgb at(int x, int y) {
+        m_area.present();
         const qreal r = m_area.devicePixelRatio();
         return m_area.image().pixel(int(x * r + r / 2), int(y * r + r / 2));
     }
@@ -30,7 +32,7 @@ private:
     ImageSurface m_area;
 };
 
-int rowsWithGreen(const RotorArea& a, int x) {
+int rowsWithGreen(RotorArea& a, int x) {
     int rows = 0;
     for (int y = 0; y < ImageSurface::kHeight; ++y)
         rows += qGreen(a.at(x, y)) > 128 && qBlue(a.at(x, y)) < 96;
@@ -126,6 +128,7 @@ TEST(ImageSurface, DefaultCoordinatesAreTwipsUntilScaled) {
     a.setDrawWidth(4);
     a.setForeColor(0x00FFFFFF);
     a.PSet(1500, 3000); // 100, 200 pixels
+    a.present();
     EXPECT_EQ(a.image().pixel(100, 200), kWhite);
 }
 
@@ -148,6 +151,7 @@ TEST(ImageSurface, DenseScreensGetTheSameGeometryAtTwiceThePixels) {
     a->setForeColor(0x0000FF00);
     a->Line(-5, 5, 5, 5);
     EXPECT_EQ(rowsWithGreen(a, 224), 4);
+    a->present();
     EXPECT_EQ(a->image().pixel(448, int(2 * a->toPixels(0, 5).y())), kGreen);
     EXPECT_EQ(a.at(127, 30), kBlack) << "the picture is drawn at the ratio too";
 }
@@ -164,6 +168,8 @@ TEST(ImageSurface, ChangingTheRatioRedrawsWhatIsOnTheImageCrisply) {
     direct->setDrawWidth(4);
     direct->setForeColor(0x0000FF00);
     direct->Line(-5, 5, 5, 5);
+    a->present();
+    direct->present();
     EXPECT_EQ(a->image(), direct->image());
     EXPECT_EQ(a->foreColor(), 0x00FFFFFFu) << "the pen in force survives the change";
     a->Line(-5, 9, 5, 9);
@@ -189,4 +195,30 @@ TEST(ImageSurface, OutlandishInputIsClippedOrIgnored) {
     a->setDrawWidth(-5);
     a->PSet(0, 0);
     EXPECT_EQ(a.at(10, 400), kBlue);
+}
+
+// What `present` reports when nothing else tells the window what changed: a new or re-rendered
+// image is all news, an idle one none, and a clear reports the pixels it erased.
+TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyErased) {
+    const Rect whole{0, 0, ImageSurface::kWidth, ImageSurface::kHeight};
+    RotorArea a;
+    EXPECT_EQ(a->present(), whole) << "a new image";
+    EXPECT_TRUE(a->present().empty()) << "nothing changed";
+    a->setDrawWidth(4);
+    a->Line(-5, 5, 5, 5);
+    const Rect drawn = a->present();
+    EXPECT_FALSE(drawn.empty());
+    EXPECT_LT(drawn.height, 10);
+    a->Cls();
+    const Rect erased = a->present();
+    EXPECT_TRUE(erased.contains(drawn.x, drawn.y) &&
+                erased.contains(drawn.x + drawn.width - 1, drawn.y + drawn.height - 1))
+        << "the clear erased the line";
+    a->Line(-5, 9, 5, 9);
+    a->Cls(); // held back, then dropped: it never reached the image
+    EXPECT_TRUE(a->present().empty());
+    a->setDevicePixelRatio(2);
+    EXPECT_EQ(a->present(), whole) << "re-rendered at another ratio";
+    a->setDevicePixelRatio(2);
+    EXPECT_TRUE(a->present().empty()) << "the same ratio changes nothing";
 }

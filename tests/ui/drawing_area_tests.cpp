@@ -50,6 +50,8 @@ void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
     ImageSurface reference(ratio);
     drawSample(reference);
     drawSample(area);
+    reference.present();
+    area.repaint(); // the area shows its frame
     QCOMPARE(area.image(), reference.image());
     QCOMPARE(area.drawWidth(), 2);
     QCOMPARE(area.foreColor(), 0x00FFFFFFu);
