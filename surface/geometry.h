@@ -5,6 +5,13 @@
 
 namespace rotavel::surface {
 
+// A point in pixels, logical or device as the context says.
+struct Point {
+    double x = 0, y = 0;
+
+    friend bool operator==(const Point&, const Point&) = default;
+};
+
 // A rectangle of whole pixels by its corner and size; empty when it has no area.
 struct Rect {
     int x = 0, y = 0, width = 0, height = 0;

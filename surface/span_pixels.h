@@ -21,7 +21,8 @@ namespace rotavel::surface::span_pixels {
 
 enum class Path { Scalar, Simd };
 
-#if defined(__SSE2__)
+// ROTAVEL_SCALAR_PIXELS draws with the plain loops on a processor with SSE2 too.
+#if defined(__SSE2__) && !defined(ROTAVEL_SCALAR_PIXELS)
 inline constexpr Path kNative = Path::Simd;
 #else
 inline constexpr Path kNative = Path::Scalar;

@@ -106,12 +106,12 @@ void SpanRasteriser::RowSpans::markAll(int width) {
     bottom = int(lo.size()) - 1;
 }
 
-void SpanRasteriser::attach(QImage& image, const QImage& background) {
+void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
     m_image = nullptr;
     m_background = nullptr;
-    // Pixels are written as 32-bit words, and restored from a background of the same layout.
-    if (image.isNull() || image.depth() != 32 || background.size() != image.size() ||
-        background.format() != image.format())
+    // Pixels are restored from a background of the same size.
+    if (image.isNull() || background.width() != image.width() ||
+        background.height() != image.height())
         return;
     m_image = &image;
     m_background = &background;
@@ -133,23 +133,23 @@ void SpanRasteriser::detach() {
     m_background = nullptr;
 }
 
-void SpanRasteriser::setPen(QRgb colour, int width) {
+void SpanRasteriser::setPen(std::uint32_t colour, int width) {
     m_colour = colour | 0xFF000000u;
     m_penWidth = std::clamp(width, 1, kMaxPenWidth);
     m_radius = float(m_penWidth * m_ratio / 2);
 }
 
-void SpanRasteriser::segment(QPointF from, QPointF to) {
-    if (!std::isfinite(from.x()) || !std::isfinite(from.y()) || !std::isfinite(to.x()) ||
-        !std::isfinite(to.y()))
+void SpanRasteriser::segment(Point from, Point to) {
+    if (!std::isfinite(from.x) || !std::isfinite(from.y) || !std::isfinite(to.x) ||
+        !std::isfinite(to.y))
         return;
-    capsule(from.x() * m_ratio, from.y() * m_ratio, to.x() * m_ratio, to.y() * m_ratio);
+    capsule(from.x * m_ratio, from.y * m_ratio, to.x * m_ratio, to.y * m_ratio);
 }
 
-void SpanRasteriser::dot(QPointF at) {
-    if (!std::isfinite(at.x()) || !std::isfinite(at.y()))
+void SpanRasteriser::dot(Point at) {
+    if (!std::isfinite(at.x) || !std::isfinite(at.y))
         return;
-    capsule(at.x() * m_ratio, at.y() * m_ratio, at.x() * m_ratio, at.y() * m_ratio);
+    capsule(at.x * m_ratio, at.y * m_ratio, at.x * m_ratio, at.y * m_ratio);
 }
 
 void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
@@ -254,8 +254,8 @@ template <typename F> void SpanRasteriser::drainHeld(F f) {
 void SpanRasteriser::composite() {
     if ((m_heldShort.empty() && m_heldLongBox.empty()) || !m_image)
         return;
-    uchar* const bits = m_image->bits(); // detaches first if someone holds a copy of the image
-    const qsizetype stride = m_image->bytesPerLine();
+    std::uint32_t* const image = m_image->data();
+    const std::ptrdiff_t stride = m_image->stride();
     const int width = m_width, lastColumn = m_width - 1;
     const std::uint32_t colour = m_heldColour;
     std::uint8_t* const maskRows = m_mask.data();
@@ -265,7 +265,7 @@ void SpanRasteriser::composite() {
     Box changed;
     drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
-        auto* const pixels = reinterpret_cast<std::uint32_t*>(bits + y * stride);
+        std::uint32_t* const pixels = image + y * stride;
         int first = INT_MAX, last = -1;
         span_pixels::compositeRow(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, colour,
                                   first, last);
@@ -298,14 +298,9 @@ void SpanRasteriser::clear() {
     });
     if (m_drawn.empty())
         return;
-    uchar* const bits = m_image->bits();
-    const qsizetype stride = m_image->bytesPerLine();
-    const uchar* const back = m_background->constBits();
-    const qsizetype backStride = m_background->bytesPerLine();
     Box erased;
     m_drawn.drain([&](int y, int lo, int hi) {
-        std::memcpy(bits + y * stride + lo * 4, back + y * backStride + lo * 4,
-                    std::size_t(hi - lo + 1) * 4);
+        std::memcpy(m_image->row(y) + lo, m_background->row(y) + lo, std::size_t(hi - lo + 1) * 4);
         erased.x0 = std::min(erased.x0, lo), erased.x1 = std::max(erased.x1, hi);
         erased.y0 = std::min(erased.y0, y), erased.y1 = y;
     });

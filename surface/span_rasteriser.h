@@ -23,11 +23,11 @@ public:
     // Pens wider than this many logical pixels are drawn this wide.
     static constexpr int kMaxPenWidth = 32767;
 
-    void attach(QImage& image, const QImage& background) override;
+    void attach(PixelBuffer& image, const PixelBuffer& background) override;
     void detach() override;
-    void setPen(QRgb colour, int width) override;
-    void segment(QPointF from, QPointF to) override;
-    void dot(QPointF at) override;
+    void setPen(std::uint32_t colour, int width) override;
+    void segment(Point from, Point to) override;
+    void dot(Point at) override;
     Box flush() override;
     void clear() override;
 
@@ -67,12 +67,12 @@ private:
     // Blends the mask onto the image in the held colour and empties it.
     void composite();
 
-    QImage* m_image = nullptr;
-    const QImage* m_background = nullptr;
+    PixelBuffer* m_image = nullptr;
+    const PixelBuffer* m_background = nullptr;
     int m_width = 0, m_height = 0; // device pixels
     double m_ratio = 1.0;
 
-    QRgb m_colour = 0xFFFFFFFF;
+    std::uint32_t m_colour = 0xFFFFFFFF;
     int m_penWidth = 1;    // logical pixels
     float m_radius = 0.5f; // device pixels
 
@@ -84,7 +84,7 @@ private:
     // The held run: coverage in the mask not yet composited, all in one colour. Short strokes
     // (most of them) only widen a box, which costs far less than keeping each row's span; long
     // ones keep their rows' spans, as a box around them would be mostly empty.
-    QRgb m_heldColour = 0;
+    std::uint32_t m_heldColour = 0;
     Box m_heldShort;   // the mask written for short strokes, padding included
     Box m_heldLongBox; // every held long stroke's pixels
     RowSpans m_heldLong;

@@ -59,7 +59,7 @@ void DrawingArea::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     // The image is opaque: a plain copy, no blending.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(contentsRect().topLeft(), m_surface.image());
+    painter.drawImage(contentsRect().topLeft(), image());
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     drawFrame(&painter);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "surface/image_surface.h"
+#include "surface/qt_image_view.h"
 
 #include <QFrame>
 #include <QPointer>
@@ -39,7 +40,7 @@ public:
     bool autoRedraw() const override { return m_surface.autoRedraw(); }
 
     // The persistent image, at device pixels with its device pixel ratio set, as last shown.
-    const QImage& image() const { return m_surface.image(); }
+    QImage image() const { return surface::qImageView(m_surface.image()); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

@@ -1,12 +1,13 @@
 // The image surface's rasteriser against the QPainter reference it replaced, and against what
 // makes it fast: strokes held back in a coverage mask, clearing only what was drawn.
-#include "bench/reference/painter_rasteriser.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
 #include "surface/manual_timer.h"
+#include "surface/qt_image_view.h"
 #include "surface/span_pixels.h"
 #include "surface/span_rasteriser.h"
+#include "tests/support/painter_rasteriser.h"
 
 #include <algorithm>
 #include <chrono>
@@ -131,7 +132,10 @@ std::vector<Stroke> strokesOf(const FrameCapture& frame, const ImageSurface& map
     int width = frame.widthAtCls();
     Colour colour = frame.colourAtCls();
     QPointF current;
-    const auto device = [&](float x, float y) { return mapping.toPixels(x, y) * ratio; };
+    const auto device = [&](float x, float y) {
+        const Point p = mapping.toPixels(x, y);
+        return QPointF(p.x * ratio, p.y * ratio);
+    };
     const auto add = [&](QPointF a, QPointF b) {
         strokes.push_back({a, b, std::max(1, width) * ratio / 2, 0xFF000000u | toRgb(colour)});
     };
@@ -208,13 +212,13 @@ int strayPixels(const std::vector<bool>& a, const std::vector<bool>& b, int w, i
 }
 
 QImage backgroundAt(qreal ratio) {
-    return ImageSurface(ratio).image();
+    return qImageView(ImageSurface(ratio).image()).copy();
 }
 
-// The image with every stroke drawn so far, as the window would show it.
-const QImage& shown(ImageSurface& area) {
+// The image with every stroke drawn so far, as the window shows it: a view of its pixels.
+QImage shown(ImageSurface& area) {
     area.present();
-    return area.image();
+    return qImageView(area.image());
 }
 
 // User units are the area's logical pixels, and the pen is as given.
@@ -312,7 +316,7 @@ TEST(SpanRasteriser, PresentedRectanglesHoldEveryPixelAFrameChanged) {
             for (int frame = 0; frame < 40; ++frame) {
                 rotor.tick();
                 const Rect r = area.present();
-                const QImage& now = area.image();
+                const QImage now = qImageView(area.image());
                 // The device pixels a repaint of r covers, rounded outward.
                 const int x0 = int(std::floor(r.x * ratio)), y0 = int(std::floor(r.y * ratio));
                 const int x1 = int(std::ceil((r.x + r.width) * ratio));
@@ -379,18 +383,23 @@ TEST(SpanRasteriser, LaterColoursLieOverEarlierOnes) {
     EXPECT_EQ(image.pixel(200, 140), 0xFF00FF00u);
 }
 
-// A copy of the image taken by a reader keeps its pixels while drawing goes on.
-TEST(SpanRasteriser, CopiesOfTheImageDoNotChangeUnderneath) {
-    ImageSurface area;
+// The window wraps the image once and shows later frames through the same view: the view shares
+// the pixels, while a copy taken from it keeps its own.
+TEST(SpanRasteriser, TheViewShowsLaterFramesAndItsCopiesDoNot) {
+    ImageSurface area(2);
     inPixels(area, 4, 0x0000FF00);
     area.Line(10, 10, 400, 400);
-    const QImage held = shown(area);
-    const QImage snapshot = held.copy();
+    const QImage view = shown(area);
+    EXPECT_EQ(view.constBits(), reinterpret_cast<const uchar*>(area.image().data()));
+    EXPECT_EQ(view.devicePixelRatio(), 2);
+    const QImage snapshot = view.copy();
     area.Line(10, 400, 400, 10);
     area.Cls();
     area.Line(200, 10, 200, 400);
-    EXPECT_NE(shown(area), snapshot);
-    EXPECT_EQ(held, snapshot);
+    area.present();
+    EXPECT_NE(view, snapshot);
+    EXPECT_EQ(view, shown(area));
+    EXPECT_EQ(view.pixel(400, 20), 0xFF00FF00u) << "the later line";
 }
 
 // Strokes held back when the area is cleared never show; the cleared area is the background to

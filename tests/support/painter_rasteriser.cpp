@@ -1,4 +1,6 @@
-#include "bench/reference/painter_rasteriser.h"
+#include "tests/support/painter_rasteriser.h"
+
+#include "surface/qt_image_view.h"
 
 #include <algorithm>
 #include <utility>
@@ -9,11 +11,12 @@ PainterRasteriser::~PainterRasteriser() {
     detach();
 }
 
-void PainterRasteriser::attach(QImage& image, const QImage& background) {
+void PainterRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
     detach();
     m_image = &image;
     m_background = &background;
-    m_painter.begin(m_image);
+    m_view = qImageView(image);
+    m_painter.begin(&m_view);
     m_painter.setRenderHint(QPainter::Antialiasing);
     m_painter.setPen(m_pen);
     m_changed = true;
@@ -22,26 +25,27 @@ void PainterRasteriser::attach(QImage& image, const QImage& background) {
 void PainterRasteriser::detach() {
     if (m_painter.isActive())
         m_painter.end();
+    m_view = QImage();
     m_image = nullptr;
     m_background = nullptr;
 }
 
-void PainterRasteriser::setPen(QRgb colour, int width) {
+void PainterRasteriser::setPen(std::uint32_t colour, int width) {
     m_pen.setColor(QColor::fromRgb(colour));
     m_pen.setWidth(width);
     if (m_painter.isActive())
         m_painter.setPen(m_pen);
 }
 
-void PainterRasteriser::segment(QPointF from, QPointF to) {
+void PainterRasteriser::segment(Point from, Point to) {
     if (m_painter.isActive())
-        m_painter.drawLine(from, to);
+        m_painter.drawLine(QPointF(from.x, from.y), QPointF(to.x, to.y));
     m_changed = true;
 }
 
-void PainterRasteriser::dot(QPointF at) {
+void PainterRasteriser::dot(Point at) {
     if (m_painter.isActive())
-        m_painter.drawPoint(at);
+        m_painter.drawPoint(QPointF(at.x, at.y));
     m_changed = true;
 }
 
@@ -53,7 +57,8 @@ Box PainterRasteriser::flush() {
 
 void PainterRasteriser::clear() {
     if (m_image)
-        std::copy_n(m_background->constBits(), m_background->sizeInBytes(), m_image->bits());
+        std::copy_n(m_background->data(),
+                    std::size_t(m_background->height()) * m_background->stride(), m_image->data());
     m_changed = true;
 }
 
