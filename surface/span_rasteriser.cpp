@@ -3,19 +3,16 @@
 
 #include "surface/span_rasteriser.h"
 
+#include "surface/span_pixels.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
 
-// ROTAVEL_SCALAR_PIXELS builds the plain path on a processor with SSE2 too, to check that both
-// make the same bytes.
-#if defined(__SSE2__) && !defined(ROTAVEL_SCALAR_PIXELS)
-#define ROTAVEL_SSE2 1
-#include <emmintrin.h>
-#endif
-
 namespace rotavel::surface {
+
+using span_pixels::StrokeCoverage;
 
 namespace {
 
@@ -81,6 +78,12 @@ int clampedCeil(double v, int lo, int hi) {
     return i + int(i < v);
 }
 
+// v rounded down, for v well inside the range of int.
+int floorOf(double v) {
+    const int i = static_cast<int>(v);
+    return i - int(i > v);
+}
+
 int clampedFloor(double v, int lo, int hi) {
     if (!(v >= lo))
         return lo;
@@ -88,180 +91,6 @@ int clampedFloor(double v, int lo, int hi) {
         return hi;
     const int i = static_cast<int>(v);
     return i - int(i > v);
-}
-
-// One stroke's coverage. A pixel whose centre lies d from the segment is covered by
-// clamp(reach - d, 0, 1), reach being the pen's radius plus half a pixel: a pixel-wide ramp
-// centred on the stroke's edge, which is the pixel's area inside the stroke where the edge
-// crosses it straight. The distance comes from the pixel's place along the segment (u, from its
-// start) and across it (w): d = |(e, w)| with e how far u lies beyond either end. All lengths are
-// kept times 255, the scale of the mask. Rows are worked four pixels at a time; the caller leaves
-// room for a group reaching past the pixels wanted.
-//
-// Every build makes the same bytes: the vector and the plain path do the same single-precision
-// operations in the same order (steps added lane by lane, an exact square root, ties rounded to
-// even), so a build without SSE2, such as the browser's, draws what the desktop draws.
-class StrokeCoverage {
-public:
-    StrokeCoverage(float vx, float vy, float reach) {
-        const float length = std::sqrt(vx * vx + vy * vy);
-        const bool dot = !(length > 1e-6f); // then any direction will do
-        m_ux = dot ? 255.0f : vx / length * 255.0f;
-        m_uy = dot ? 0.0f : vy / length * 255.0f;
-        m_length = dot ? 0.0f : length * 255.0f;
-        m_reach = reach * 255.0f;
-    }
-
-    // Raises `rows` rows of 4 * `quads` pixels from row[0] on (the next row `stride` further) to
-    // this stroke's coverage; (dx, dy) is row[0]'s centre from the segment's start.
-    void box(std::uint8_t* row, std::ptrdiff_t stride, int rows, int quads, float dx,
-             float dy) const {
-        // Along and across, for row[0] and per pixel step right and row step down.
-        float u = dx * m_ux + dy * m_uy, w = dy * m_ux - dx * m_uy;
-#if defined(ROTAVEL_SSE2)
-        // Locals, so they stay in registers: the mask's byte stores could alias members.
-        const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
-        const __m128 uStep = _mm_set1_ps(4 * m_ux), wStep = _mm_set1_ps(-4 * m_uy);
-        const __m128 uLanes = _mm_mul_ps(lanes, _mm_set1_ps(m_ux));
-        const __m128 wLanes = _mm_mul_ps(lanes, _mm_set1_ps(-m_uy));
-        const __m128 length = _mm_set1_ps(m_length), reach = _mm_set1_ps(m_reach);
-        const __m128 sign = _mm_set1_ps(-0.0f), zero = _mm_setzero_ps();
-        const auto level = [&](__m128 along, __m128 across) {
-            const __m128 beyond =
-                _mm_max_ps(_mm_max_ps(_mm_xor_ps(along, sign), _mm_sub_ps(along, length)), zero);
-            const __m128 d2 = _mm_add_ps(_mm_mul_ps(beyond, beyond), _mm_mul_ps(across, across));
-            // The exact root: the approximate reciprocal one differs from processor to processor.
-            const __m128 d = _mm_sqrt_ps(d2);
-            // reach - d, rounded; packing with saturation clamps it to 0..255.
-            return _mm_cvtps_epi32(_mm_sub_ps(reach, d));
-        };
-        for (int r = 0; r < rows; ++r, row += stride, u += m_uy, w += m_ux) {
-            __m128 along = _mm_add_ps(_mm_set1_ps(u), uLanes);
-            __m128 across = _mm_add_ps(_mm_set1_ps(w), wLanes);
-            std::uint8_t* p = row;
-            int q = quads;
-            for (; q >= 2; q -= 2, p += 8) {
-                const __m128i a = level(along, across);
-                along = _mm_add_ps(along, uStep), across = _mm_add_ps(across, wStep);
-                const __m128i b = level(along, across);
-                along = _mm_add_ps(along, uStep), across = _mm_add_ps(across, wStep);
-                const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, b), a);
-                const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-                _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epu8(bytes, old));
-            }
-            if (q) {
-                const __m128i a = level(along, across);
-                const __m128i bytes = _mm_packus_epi16(_mm_packs_epi32(a, a), a);
-                std::uint32_t old;
-                std::memcpy(&old, p, 4);
-                const auto raised = std::uint32_t(
-                    _mm_cvtsi128_si32(_mm_max_epu8(bytes, _mm_cvtsi32_si128(int(old)))));
-                std::memcpy(p, &raised, 4);
-            }
-        }
-#else
-        const float uStep = 4 * m_ux, wStep = -4 * m_uy;
-        for (int r = 0; r < rows; ++r, row += stride, u += m_uy, w += m_ux) {
-            float along[4], across[4];
-            for (int l = 0; l < 4; ++l)
-                along[l] = u + float(l) * m_ux, across[l] = w + float(l) * -m_uy;
-            for (std::uint8_t* p = row; p < row + quads * 4; p += 4) {
-                for (int l = 0; l < 4; ++l) {
-                    const float beyond = std::max(std::max(-along[l], along[l] - m_length), 0.0f);
-                    const float d = std::sqrt(beyond * beyond + across[l] * across[l]);
-                    const float c = m_reach - d;
-                    const int level = c >= 255.0f ? 255 : c > 0.0f ? int(std::nearbyint(c)) : 0;
-                    p[l] = std::max(p[l], std::uint8_t(level));
-                    along[l] += uStep, across[l] += wStep;
-                }
-            }
-        }
-#endif
-    }
-
-    static int quadsFor(int pixels) {
-        return (pixels + 3) / 4;
-    }
-
-private:
-    float m_ux, m_uy; // unit vector along the segment
-    float m_length;   // the segment's length
-    float m_reach;
-};
-
-// src over dst with coverage a (0..255), both opaque: per channel (src * a + dst * (255 - a))
-// / 255, rounded; two channels at a time.
-std::uint32_t blend(std::uint32_t dst, std::uint32_t src, std::uint32_t a) {
-    const std::uint32_t ia = 255 - a;
-    std::uint32_t rb = (src & 0xFF00FFu) * a + (dst & 0xFF00FFu) * ia;
-    std::uint32_t ag = ((src >> 8) & 0xFF00FFu) * a + ((dst >> 8) & 0xFF00FFu) * ia;
-    rb = ((rb + ((rb >> 8) & 0xFF00FFu) + 0x800080u) >> 8) & 0xFF00FFu;
-    ag = (ag + ((ag >> 8) & 0xFF00FFu) + 0x800080u) & 0xFF00FF00u;
-    return ag | rb;
-}
-
-// Composites one row's coverage in `colour` over the pixels from `lo` to `hi` (inclusive), and
-// empties the mask there; returns through `first` and `last` a span holding every pixel changed
-// (untouched when none). Mask bytes past `hi` up to `end` are zero, so pixels up to `end` may be
-// worked in whole groups: blending nothing leaves a pixel as it was.
-void compositeRow(std::uint32_t* pixels, std::uint8_t* mask, int lo, int hi, int end,
-                  std::uint32_t colour, int& first, int& last) {
-    int x = lo;
-#if defined(ROTAVEL_SSE2)
-    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(char(0xFF));
-    const __m128i src = _mm_set1_epi32(int(colour));
-    const __m128i srcWords = _mm_unpacklo_epi8(src, zero); // two pixels, a channel a lane
-    const __m128i full = _mm_set1_epi16(255), round = _mm_set1_epi16(128);
-    // Two pixels of `dst` with coverage words `a`: the same rounding as `blend`.
-    const auto mix = [&](__m128i dst, __m128i a) {
-        __m128i v = _mm_add_epi16(_mm_mullo_epi16(srcWords, a),
-                                  _mm_mullo_epi16(dst, _mm_sub_epi16(full, a)));
-        v = _mm_add_epi16(_mm_add_epi16(v, _mm_srli_epi16(v, 8)), round);
-        return _mm_srli_epi16(v, 8);
-    };
-    // Four pixels at p with coverage bytes in the low four bytes of `cov`.
-    const auto four = [&](std::uint32_t* p, __m128i cov) {
-        __m128i a = _mm_unpacklo_epi8(cov, zero); // a0..a3 as words
-        a = _mm_unpacklo_epi16(a, a);             // a0 a0 a1 a1 a2 a2 a3 a3
-        const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
-        const __m128i lo2 = mix(_mm_unpacklo_epi8(d, zero), _mm_unpacklo_epi32(a, a));
-        const __m128i hi2 = mix(_mm_unpackhi_epi8(d, zero), _mm_unpackhi_epi32(a, a));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(lo2, hi2));
-    };
-    for (; x <= hi && x + 15 <= end; x += 16) {
-        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + x));
-        const int empty = _mm_movemask_epi8(_mm_cmpeq_epi8(m, zero));
-        if (empty == 0xFFFF)
-            continue; // most of a run's span is empty
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + x), zero);
-        first = std::min(first, x);
-        last = x + 15;
-        std::uint32_t* const p = pixels + x;
-        if (_mm_movemask_epi8(_mm_cmpeq_epi8(m, ones)) == 0xFFFF) {
-            for (int q = 0; q < 16; q += 4)
-                _mm_storeu_si128(reinterpret_cast<__m128i*>(p + q), src);
-            continue;
-        }
-        if ((empty & 0x000F) != 0x000F)
-            four(p, m);
-        if ((empty & 0x00F0) != 0x00F0)
-            four(p + 4, _mm_srli_si128(m, 4));
-        if ((empty & 0x0F00) != 0x0F00)
-            four(p + 8, _mm_srli_si128(m, 8));
-        if ((empty & 0xF000) != 0xF000)
-            four(p + 12, _mm_srli_si128(m, 12));
-    }
-#else
-    (void)end;
-#endif
-    for (; x <= hi; ++x) {
-        if (const std::uint32_t c = mask[x]) {
-            pixels[x] = c == 255 ? colour : blend(pixels[x], colour, c);
-            mask[x] = 0;
-            first = std::min(first, x);
-            last = std::max(last, x);
-        }
-    }
 }
 
 } // namespace
@@ -295,7 +124,7 @@ void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
     m_radius = float(m_penWidth * m_ratio / 2);
     m_stride = m_width + kMaskPadding;
     m_mask.assign(std::size_t(m_stride) * m_height, 0);
-    m_held = m_heldShort = Box{};
+    m_heldLongBox = m_heldShort = Box{};
     m_changed = Box{0, 0, m_width - 1, m_height - 1}; // a new image: every pixel is news
     m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
@@ -338,21 +167,21 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
         return;
 
     // Pixel (x, y) has its centre at (x + 0.5, y + 0.5) and is touched when that centre lies
-    // within `reach` of the segment.
-    const int x0 = clampedCeil(std::min(ax, bx) - reach - 0.5, 0, m_width);
-    const int x1 = clampedFloor(std::max(ax, bx) + reach - 0.5, -1, m_width - 1);
-    const int y0 = clampedCeil(std::min(ay, by) - reach - 0.5, 0, m_height);
-    const int y1 = clampedFloor(std::max(ay, by) + reach - 0.5, -1, m_height - 1);
+    // closer than `reach` to the segment. Every coordinate now lies within the margin.
+    const int x0 = std::max(0, floorOf(std::min(ax, bx) - reach - 0.5) + 1);
+    const int x1 = std::min(m_width - 1, -floorOf(-(std::max(ax, bx) + reach - 0.5)) - 1);
+    const int y0 = std::max(0, floorOf(std::min(ay, by) - reach - 0.5) + 1);
+    const int y1 = std::min(m_height - 1, -floorOf(-(std::max(ay, by) + reach - 0.5)) - 1);
     if (x0 > x1 || y0 > y1)
         return;
 
     // A run ends when the colour changes or a stroke touches nothing of it: strokes that share
     // no pixel composite the same either way, and a tight run keeps compositing cheap.
+    // (An empty box meets nothing, and compositing nothing does nothing.)
     const Box box{x0, y0, x1, y1};
-    if (!m_held.empty() && (m_colour != m_heldColour || !m_held.meets(box)))
+    if (m_colour != m_heldColour || !(m_heldShort.meets(box) || m_heldLongBox.meets(box)))
         composite();
     m_heldColour = m_colour;
-    m_held.add(box);
 
     // After clipping every coordinate is small: single precision is ample from here on.
     const float fx = float(ax), fy = float(ay), vx = float(bx - ax), vy = float(by - ay);
@@ -372,6 +201,7 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
 
     // A long one: each row takes only the columns near the part of the segment that lies within
     // `reach` of it vertically.
+    m_heldLongBox.add(box);
     const float invVy = vy != 0 ? 1.0f / vy : 0.0f;
     for (int y = y0; y <= y1; ++y) {
         const float dy = float(y) + 0.5f - fy;
@@ -404,42 +234,57 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
 }
 
 template <typename F> void SpanRasteriser::drainHeld(F f) {
-    const int top = std::min(m_heldShort.y0, m_heldLong.top);
-    const int bottom = std::max(m_heldShort.y1, m_heldLong.bottom);
+    // Locals throughout: the mask's byte stores in f could alias any member.
+    const Box held = m_heldShort;
+    int* const longLo = m_heldLong.lo.data();
+    int* const longHi = m_heldLong.hi.data();
+    const int top = std::min(held.y0, m_heldLong.top);
+    const int bottom = std::max(held.y1, m_heldLong.bottom);
     for (int y = top; y <= bottom; ++y) {
-        int lo = m_heldLong.lo[y], hi = m_heldLong.hi[y];
-        m_heldLong.lo[y] = INT_MAX;
-        m_heldLong.hi[y] = -1;
-        if (y >= m_heldShort.y0 && y <= m_heldShort.y1)
-            lo = std::min(lo, m_heldShort.x0), hi = std::max(hi, m_heldShort.x1);
+        int lo = longLo[y], hi = longHi[y];
+        longLo[y] = INT_MAX;
+        longHi[y] = -1;
+        if (y >= held.y0 && y <= held.y1)
+            lo = std::min(lo, held.x0), hi = std::max(hi, held.x1);
         if (lo <= hi)
             f(y, lo, hi);
     }
     m_heldLong.top = m_height;
     m_heldLong.bottom = -1;
-    m_held = m_heldShort = Box{};
+    m_heldLongBox = m_heldShort = Box{};
 }
 
 void SpanRasteriser::composite() {
-    if (m_held.empty() || !m_image)
+    if ((m_heldShort.empty() && m_heldLongBox.empty()) || !m_image)
         return;
-    const int lastColumn = m_width - 1;
+    std::uint32_t* const image = m_image->data();
+    const std::ptrdiff_t stride = m_image->stride();
+    const int width = m_width, lastColumn = m_width - 1;
+    const std::uint32_t colour = m_heldColour;
+    std::uint8_t* const maskRows = m_mask.data();
+    const std::size_t maskStride = std::size_t(m_stride);
+    int* const drawnLo = m_drawn.lo.data();
+    int* const drawnHi = m_drawn.hi.data();
     Box changed;
     drainHeld([&](int y, int lo, int hi) {
-        std::uint8_t* const mask = m_mask.data() + std::size_t(y) * m_stride;
-        std::uint32_t* const pixels = m_image->row(y);
+        std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
+        std::uint32_t* const pixels = image + y * stride;
         int first = INT_MAX, last = -1;
-        compositeRow(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, m_heldColour, first,
-                     last);
+        span_pixels::compositeRow(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, colour,
+                                  first, last);
         // Coverage past the image's last column lies in the mask's spare room: dropped.
         if (hi > lastColumn)
-            std::memset(mask + m_width, 0, std::size_t(hi - lastColumn));
+            std::memset(mask + width, 0, std::size_t(hi - lastColumn));
         if (first <= last) {
-            m_drawn.add(y, first, last);
+            drawnLo[y] = std::min(drawnLo[y], first);
+            drawnHi[y] = std::max(drawnHi[y], last);
             changed.x0 = std::min(changed.x0, first), changed.x1 = std::max(changed.x1, last);
             changed.y0 = std::min(changed.y0, y), changed.y1 = y;
         }
     });
+    // An empty box leaves the rows drawn as they were.
+    m_drawn.top = std::min(m_drawn.top, changed.y0);
+    m_drawn.bottom = std::max(m_drawn.bottom, changed.y1);
     m_changed.add(changed);
 }
 

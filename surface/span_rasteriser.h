@@ -88,8 +88,8 @@ private:
     // (most of them) only widen a box, which costs far less than keeping each row's span; long
     // ones keep their rows' spans, as a box around them would be mostly empty.
     std::uint32_t m_heldColour = 0;
-    Box m_held;      // every held stroke's pixels
-    Box m_heldShort; // the mask written for short strokes, padding included
+    Box m_heldShort;   // the mask written for short strokes, padding included
+    Box m_heldLongBox; // every held long stroke's pixels
     RowSpans m_heldLong;
     RowSpans m_drawn; // image rows drawn since clear
     Box m_changed;    // image pixels drawn or cleared since the last flush
