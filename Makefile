@@ -14,8 +14,12 @@ RUN_PKGS   := fonts-dejavu-core
 TEST_PKGS  := xvfb xauth xdotool valgrind dpkg-dev desktop-file-utils appstream dbus at-spi2-core
 PREVIEW_PKGS := imagemagick
 FUZZ_PKGS  := clang libclang-rt-14-dev
+# The page: Debian's WebAssembly toolchain, and the browser and client its tests drive.
+WEB_PKGS     := emscripten node-acorn python3
+BROWSER_PKGS := chromium chromium-driver python3-selenium python3-pil
 
-.PHONY: all deps build run test test-sanitize soak fuzz bench timing install package preview clean
+.PHONY: all deps build run test test-sanitize soak fuzz bench timing install package preview clean \
+        web web-serve web-timing
 
 all: build
 
@@ -40,7 +44,9 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/rotavel-motion
 
-test: build
+# The browser tests need the page built and Debian's chromium with its driver.
+test: build web
+	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Everything built with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the test.
@@ -53,7 +59,7 @@ test-sanitize: deps
 	@[ -f $(SAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
 	    -DROTAVEL_SANITIZE=ON -DROTAVEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
-	cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE soak
+	cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE 'soak|browser'
 
 # The memory soak alone: 1,000 whole animations (ROTOR_SOAK_ANIMATIONS to change).
 soak: build
@@ -80,7 +86,29 @@ preview: build
 	tools/make_preview.sh $(BUILD)/rotor-headless docs/preview.gif
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz $(WEB_BUILD)
+
+# The page, built with Debian's emscripten into $(WEB_BUILD)/site: index.html, its script and style,
+# rotavel.js and rotavel.wasm. emcc finds Debian's acorn through NODE_PATH even under a node that is
+# not Debian's own.
+WEB_BUILD ?= build-web
+WEB_PORT  ?= 8000
+EMENV     := NODE_PATH=/usr/share/nodejs
+web:
+	@$(MAKE) --no-print-directory deps PKGS="$(WEB_PKGS)"
+	@[ -f $(WEB_BUILD)/CMakeCache.txt ] || $(EMENV) emcmake cmake -S . -B $(WEB_BUILD) \
+	    -DCMAKE_BUILD_TYPE=Release
+	$(EMENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+# Serves the page on this machine only.
+web-serve: web
+	@echo "Rotavel Motion: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C to stop)"
+	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
+
+# The page's frame cost, CPU and run length in headless chromium, and docs/web.png mid-animation.
+web-timing: build web
+	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
+	/usr/bin/python3 bench/web/page_timing.py $(WEB_BUILD)/site docs/web.png
 
 # The main window's timing on a screen of its own: start-up, pace, CPU, wakeups while stopped.
 timing: build
