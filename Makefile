@@ -103,7 +103,7 @@ web:
 # Serves the page on this machine only.
 web-serve: web
 	@echo "Rotavel Motion: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C to stop)"
-	python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
+	/usr/bin/python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
 
 # The page's frame cost, CPU and run length in headless chromium, and docs/web.png mid-animation.
 web-timing: build web

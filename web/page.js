@@ -19,6 +19,7 @@
   // What the page has measured of its own work, for anyone who asks (the timing script does).
   const stats = {
     ticks: 0,
+    dropped: 0,      // periods that passed while the page was busy elsewhere
     tickMs: 0,       // time spent inside ticks, summed
     tickMaxMs: 0,
     presents: 0,
@@ -127,7 +128,9 @@
       stats.tickMaxMs = Math.max(stats.tickMaxMs, finished - started);
       if (!on)
         stats.stoppedAt = finished;
-      due += (Math.floor((now - due) / PERIOD_MS) + 1) * PERIOD_MS;
+      const missed = Math.floor((now - due) / PERIOD_MS);
+      stats.dropped += missed;
+      due += (missed + 1) * PERIOD_MS;
       requestPaint();
       describe();
       if (!on)

@@ -49,7 +49,7 @@ def main():
     script = after["ScriptDuration"] - before["ScriptDuration"]
     print(f"ratio {ratio:g}, 8 vanes, one whole run")
     print(f"  rotavel.wasm {sizes['rotavel.wasm']} bytes, rotavel.js {sizes['rotavel.js']} bytes")
-    print(f"  run length   {run:.4f} s ({stats['ticks']} ticks; {(run / 5.03 - 1) * 100:+.2f} % "
+    print(f"  run length   {run:.4f} s ({stats['ticks']} ticks, {stats['dropped']} periods dropped; {(run / 5.03 - 1) * 100:+.2f} % "
           f"from 5.03 s)")
     print(f"  tick         mean {stats['tickMs'] / stats['ticks']:.3f} ms, "
           f"longest {stats['tickMaxMs']:.3f} ms")
