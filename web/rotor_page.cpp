@@ -50,7 +50,8 @@ void present(Page& page) {
     // The image reports logical pixels, rounded outward; the canvas is at device pixels.
     const surface::Rect changed = page.image.present();
     const double ratio = page.image.devicePixelRatio();
-    const int width = page.image.pixelWidth(), height = page.image.pixelHeight();
+    const surface::PixelBuffer& image = page.image.image();
+    const int width = image.width(), height = image.height();
     Changed rect;
     if (!changed.empty()) {
         const int x0 = std::max(0, int(std::floor(changed.x * ratio)));
@@ -61,10 +62,8 @@ void present(Page& page) {
             rect = {x0, y0, x1 - x0, y1 - y0};
     }
     page.changed = rect;
-    const std::uint32_t* pixels = page.image.pixels();
-    const int stride = page.image.pixelStride();
     for (int y = rect.y; y < rect.y + rect.height; ++y) {
-        const std::uint32_t* from = pixels + std::size_t(y) * stride + rect.x;
+        const std::uint32_t* from = image.row(y) + rect.x;
         std::uint8_t* to = page.rgba.data() + (std::size_t(y) * width + rect.x) * 4;
         for (int x = 0; x < rect.width; ++x, ++from, to += 4) {
             const std::uint32_t p = *from;
@@ -77,7 +76,8 @@ void present(Page& page) {
 }
 
 void allocate(Page& page) {
-    page.rgba.assign(std::size_t(page.image.pixelWidth()) * page.image.pixelHeight() * 4, 0);
+    const surface::PixelBuffer& image = page.image.image();
+    page.rgba.assign(std::size_t(image.width()) * image.height() * 4, 0);
 }
 
 std::string g_text; // the last string handed out; the script copies it at once
@@ -153,11 +153,11 @@ EMSCRIPTEN_KEEPALIVE void rotor_set_ratio(double ratio) {
 }
 
 EMSCRIPTEN_KEEPALIVE int rotor_pixel_width() {
-    return g_page->image.pixelWidth();
+    return g_page->image.image().width();
 }
 
 EMSCRIPTEN_KEEPALIVE int rotor_pixel_height() {
-    return g_page->image.pixelHeight();
+    return g_page->image.image().height();
 }
 
 // Brings the RGBA bytes up to date and returns where they changed since the last present
