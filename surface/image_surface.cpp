@@ -1,9 +1,8 @@
 #include "surface/image_surface.h"
 
+#include "surface/background_picture.h"
 #include "surface/span_rasteriser.h"
 
-#include <QPainter>
-#include <QPolygonF>
 #include <algorithm>
 #include <cmath>
 
@@ -15,36 +14,32 @@ namespace {
 // scales the image instead of drawing it again.
 constexpr std::size_t kReplayLimit = 1 << 16;
 
-QColor qColour(Colour colour) {
-    const std::uint32_t rgb = toRgb(colour);
-    return QColor((rgb >> 16) & 0xFF, (rgb >> 8) & 0xFF, rgb & 0xFF);
+// The device pixels of a logical length: whole pixels, rounded up.
+int devicePixels(int logical, double ratio) {
+    return int(std::ceil(logical * ratio));
+}
+
+// `to` drawn again from `from`, a picture of the same logical size at another ratio: each pixel
+// takes the one under its centre.
+void resample(const PixelBuffer& from, PixelBuffer& to) {
+    if (from.isNull())
+        return;
+    const double sx = double(from.width()) / to.width(), sy = double(from.height()) / to.height();
+    for (int y = 0; y < to.height(); ++y) {
+        const std::uint32_t* const source =
+            from.row(std::min(from.height() - 1, int((y + 0.5) * sy)));
+        std::uint32_t* const row = to.row(y);
+        for (int x = 0; x < to.width(); ++x)
+            row[x] = source[std::min(from.width() - 1, int((x + 0.5) * sx))];
+    }
 }
 
 } // namespace
 
-QImage backgroundPicture(qreal ratio) {
-    const int w = 503, h = 90;
-    QImage picture(QSize(qCeil(w * ratio), qCeil(h * ratio)), QImage::Format_RGB32);
-    picture.setDevicePixelRatio(ratio);
-    picture.fill(QColor(125, 245, 251));
-    QPainter p(&picture);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setPen(Qt::NoPen);
-    p.setBrush(Qt::black);
-    // Five arrows pointing straight down: a 6-pixel shaft from y 10 to 55, then a 12-pixel head
-    // narrowing to its point at y 71.
-    for (const qreal cx : {127.0, 174.0, 217.0, 259.0, 303.0}) {
-        const QPolygonF arrow{{cx - 3, 10}, {cx + 3, 10}, {cx + 3, 55}, {cx + 6, 55},
-                              {cx, 71},     {cx - 6, 55}, {cx - 3, 55}};
-        p.drawPolygon(arrow);
-    }
-    return picture;
-}
-
-ImageSurface::ImageSurface(qreal devicePixelRatio)
+ImageSurface::ImageSurface(double devicePixelRatio)
     : ImageSurface(std::make_unique<SpanRasteriser>(), devicePixelRatio) {}
 
-ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, qreal devicePixelRatio)
+ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio)
     : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0),
       m_rasteriser(rasteriser ? std::move(rasteriser) : std::make_unique<SpanRasteriser>()) {
     allocate();
@@ -54,39 +49,44 @@ ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, qreal deviceP
 
 ImageSurface::~ImageSurface() = default;
 
-const QImage& ImageSurface::image() const {
-    m_rasteriser->flush();
-    return m_image;
+Rect ImageSurface::present() {
+    const Box changed = m_rasteriser->flush();
+    if (changed.empty())
+        return {};
+    // Device pixels [x0, x1 + 1) cover logical [x0 / ratio, (x1 + 1) / ratio); rounding can only
+    // push the ends outward.
+    const auto down = [this](int device, int most) {
+        return std::clamp(int(std::floor(device / m_ratio)), 0, most);
+    };
+    const auto up = [this](int device, int most) {
+        return std::clamp(int(std::ceil(device / m_ratio)), 0, most);
+    };
+    const int x0 = down(changed.x0, kWidth), y0 = down(changed.y0, kHeight);
+    const int x1 = up(changed.x1 + 1, kWidth), y1 = up(changed.y1 + 1, kHeight);
+    return {x0, y0, x1 - x0, y1 - y0};
 }
 
 // The background and a fresh image showing it, at the current ratio.
 void ImageSurface::allocate() {
-    const QSize size(qCeil(kWidth * m_ratio), qCeil(kHeight * m_ratio));
-    m_background = QImage(size, QImage::Format_ARGB32_Premultiplied);
-    m_background.setDevicePixelRatio(m_ratio);
-    m_background.fill(qColour(kBackColor));
-    {
-        QPainter p(&m_background);
-        p.drawImage(QPointF(0, 0), backgroundPicture(m_ratio));
-    }
-    m_image = m_background.copy();
-    m_image.setDevicePixelRatio(m_ratio);
+    m_background = PixelBuffer(devicePixels(kWidth, m_ratio), devicePixels(kHeight, m_ratio),
+                               m_ratio, 0xFF000000u | toRgb(kBackColor));
+    drawBackgroundPicture(m_background);
+    m_image = m_background;
 }
 
-void ImageSurface::setDevicePixelRatio(qreal ratio) {
+void ImageSurface::setDevicePixelRatio(double ratio) {
     if (!(ratio > 0) || ratio == m_ratio)
         return;
     m_rasteriser->flush();
     m_rasteriser->detach();
-    const QImage before = m_image;
+    const bool replayable = m_sinceCls.size() < kReplayLimit;
+    PixelBuffer before;
+    if (!replayable)
+        before = std::move(m_image);
     m_ratio = ratio;
     allocate();
-    const bool replayable = m_sinceCls.size() < kReplayLimit;
-    if (!replayable) {
-        QPainter p(&m_image);
-        p.setRenderHint(QPainter::SmoothPixmapTransform);
-        p.drawImage(QRectF(0, 0, kWidth, kHeight), before);
-    }
+    if (!replayable)
+        resample(before, m_image);
     m_rasteriser->attach(m_image, m_background);
     applyPen();
     if (replayable)
@@ -132,7 +132,7 @@ void ImageSurface::replay() {
     applyPen();
 }
 
-QPointF ImageSurface::toPixels(float x, float y) const {
+Point ImageSurface::toPixels(float x, float y) const {
     return {(x - m_state.originX) * m_state.factorX, (y - m_state.originY) * m_state.factorY};
 }
 
@@ -185,15 +185,15 @@ void ImageSurface::setForeColor(Colour colour) {
 
 void ImageSurface::applyPen() {
     // A width below one still draws a one-pixel line, as a hairline would.
-    m_rasteriser->setPen(toRgb(m_state.foreColor), std::max(1, m_state.drawWidth));
+    m_rasteriser->setPen(0xFF000000u | toRgb(m_state.foreColor), std::max(1, m_state.drawWidth));
 }
 
-void ImageSurface::strokeTo(QPointF to) {
+void ImageSurface::strokeTo(Point to) {
     m_rasteriser->segment(m_state.current, to);
     m_state.current = to;
 }
 
-void ImageSurface::dot(QPointF at) {
+void ImageSurface::dot(Point at) {
     m_rasteriser->dot(at);
 }
 

@@ -1,19 +1,21 @@
 #pragma once
 
 #include "surface/call_log.h"
+#include "surface/geometry.h"
+#include "surface/pixel_buffer.h"
 #include "surface/rasteriser.h"
 #include "surface/surface.h"
 
-#include <QImage>
-#include <QPointF>
 #include <memory>
 
 namespace rotavel::surface {
 
-// The drawing area as an off-screen, persistent image: what the on-screen drawing area shows and
-// what the headless driver saves. It is allocated at the logical size times the device pixel ratio
-// and tagged with that ratio, so geometry and pen widths stay in logical pixels and a dense screen
-// gets a crisp picture. The pixels of strokes and points are a `Rasteriser`'s work.
+// The drawing area as an off-screen, persistent image: what the on-screen drawing area shows, what
+// the headless driver saves and what the web page puts on its canvas. It is allocated at the
+// logical size times the device pixel ratio and tagged with that ratio, so geometry and pen widths
+// stay in logical pixels and a dense screen gets a crisp picture. The pixels of strokes and points
+// are a `Rasteriser`'s work. Plain C++: the desktop shows the image through a view that wraps its
+// pixels (qt_image_view.h).
 class ImageSurface final : public Surface {
 public:
     // The interior of the 452 x 430 area inside its 2-pixel border, at 96 dots per inch.
@@ -22,9 +24,9 @@ public:
     static constexpr Colour kBackColor = 0x00C00000;
     static constexpr double kTwipsPerPixel = 15.0;
 
-    explicit ImageSurface(qreal devicePixelRatio = 1.0);
+    explicit ImageSurface(double devicePixelRatio = 1.0);
     // Draws strokes and points with another rasteriser (the benchmark's QPainter reference).
-    ImageSurface(std::unique_ptr<Rasteriser> rasteriser, qreal devicePixelRatio);
+    ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio);
     ~ImageSurface() override;
 
     void Scale(float x1, float y1, float x2, float y2) override;
@@ -39,16 +41,21 @@ public:
     void setAutoRedraw(bool on) override { m_autoRedraw = on; }
     bool autoRedraw() const override { return m_autoRedraw; }
 
-    // The persistent image, at device pixels with its device pixel ratio set, with every stroke
-    // drawn so far in it (strokes held back by the rasteriser are composited first).
-    const QImage& image() const;
-    qreal devicePixelRatio() const { return m_ratio; }
+    // Composites every stroke held back into the image, and returns the rectangle (logical
+    // pixels of the interior, rounded outward) holding every pixel changed since the previous
+    // call: what clears erased and what was drawn. Empty when nothing changed; all of the image
+    // after it was made or re-rendered at another ratio.
+    Rect present();
+    // The persistent image, at device pixels with its device pixel ratio set: what the last
+    // `present` left, plus whatever strokes the rasteriser has composited since.
+    const PixelBuffer& image() const { return m_image; }
+    double devicePixelRatio() const { return m_ratio; }
     // Re-renders at another ratio: the background and everything drawn since the last `Cls` are
     // drawn again at the new density, so moving to a denser screen stays crisp.
-    void setDevicePixelRatio(qreal ratio);
+    void setDevicePixelRatio(double ratio);
 
     // Where a user point lands, in logical pixels from the interior's top-left corner.
-    QPointF toPixels(float x, float y) const;
+    Point toPixels(float x, float y) const;
 
 private:
     // Everything a later call depends on, so a replay can start from the state a clear left.
@@ -58,20 +65,19 @@ private:
         double factorX = 1.0 / kTwipsPerPixel, factorY = 1.0 / kTwipsPerPixel;
         int drawWidth = PenDefaults::kDrawWidth;
         Colour foreColor = PenDefaults::kForeColor;
-        QPointF current; // logical pixels
+        Point current; // logical pixels
     };
 
     void allocate();
     void record(const Call& call);
     void replay();
-    void strokeTo(QPointF to);
-    void dot(QPointF at);
+    void strokeTo(Point to);
+    void dot(Point at);
     void applyPen();
 
-    qreal m_ratio = 1.0;
-    QImage m_background; // background colour and picture, cached at the current ratio
-    // Reading the image composites held-back strokes into it, hence mutable.
-    mutable QImage m_image;
+    double m_ratio = 1.0;
+    PixelBuffer m_background; // background colour and picture, cached at the current ratio
+    PixelBuffer m_image;
 
     State m_state;
     bool m_autoRedraw = false;
@@ -83,9 +89,5 @@ private:
     // Last, so it lets go of the image before the image goes.
     std::unique_ptr<Rasteriser> m_rasteriser;
 };
-
-// The 503 x 90 background picture: a light-cyan field with five black arrows pointing down, drawn
-// at the given device pixel ratio.
-QImage backgroundPicture(qreal devicePixelRatio);
 
 } // namespace rotavel::surface

@@ -1,8 +1,9 @@
 #pragma once
 
-#include <QImage>
-#include <QPointF>
-#include <QRgb>
+#include "surface/geometry.h"
+#include "surface/pixel_buffer.h"
+
+#include <cstdint>
 
 namespace rotavel::surface {
 
@@ -15,20 +16,23 @@ public:
     virtual ~Rasteriser() = default;
 
     // From now on draws on `image` (at its device pixel ratio); `clear` brings back `background`,
-    // an image of the same size and format. The image may already hold a picture: the first
-    // `clear` restores all of it. Both must stay alive and unmoved until `detach`.
-    virtual void attach(QImage& image, const QImage& background) = 0;
+    // a picture of the same size. The image may already hold a picture: the first `clear`
+    // restores all of it, and the next `flush` reports all of it changed. Both must stay alive
+    // and unmoved until `detach`.
+    virtual void attach(PixelBuffer& image, const PixelBuffer& background) = 0;
     // Lets go of the image, so the surface can reallocate it. Call `flush` first to keep strokes.
     virtual void detach() = 0;
-    // The pen for later strokes: an opaque colour and a width of at least 1 logical pixel.
-    virtual void setPen(QRgb colour, int width) = 0;
+    // The pen for later strokes: an opaque colour 0xFFRRGGBB and a width of at least 1 logical
+    // pixel.
+    virtual void setPen(std::uint32_t colour, int width) = 0;
     // A straight stroke with round ends; any input is safe, non-finite points draw nothing.
-    virtual void segment(QPointF from, QPointF to) = 0;
+    virtual void segment(Point from, Point to) = 0;
     // A round dot as wide as the pen.
-    virtual void dot(QPointF at) = 0;
+    virtual void dot(Point at) = 0;
     // Puts every stroke drawn so far into the image's pixels; a rasteriser may hold strokes back
-    // until then (or until the pen colour changes).
-    virtual void flush() = 0;
+    // until then (or until the pen colour changes). Returns a box, in device pixels, holding
+    // every pixel that strokes or clears changed since the previous flush.
+    virtual Box flush() = 0;
     // The image shows the background again; strokes held back are dropped.
     virtual void clear() = 0;
 };

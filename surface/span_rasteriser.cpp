@@ -3,8 +3,12 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <utility>
 
-#if defined(__SSE2__)
+// ROTAVEL_SCALAR_PIXELS builds the plain path on a processor with SSE2 too, to check that both
+// make the same bytes.
+#if defined(__SSE2__) && !defined(ROTAVEL_SCALAR_PIXELS)
+#define ROTAVEL_SSE2 1
 #include <emmintrin.h>
 #endif
 
@@ -90,6 +94,10 @@ int clampedFloor(double v, int lo, int hi) {
 // start) and across it (w): d = |(e, w)| with e how far u lies beyond either end. All lengths are
 // kept times 255, the scale of the mask. Rows are worked four pixels at a time; the caller leaves
 // room for a group reaching past the pixels wanted.
+//
+// Every build makes the same bytes: the vector and the plain path do the same single-precision
+// operations in the same order (steps added lane by lane, an exact square root, ties rounded to
+// even), so a build without SSE2, such as the browser's, draws what the desktop draws.
 class StrokeCoverage {
 public:
     StrokeCoverage(float vx, float vy, float reach) {
@@ -99,30 +107,15 @@ public:
         m_uy = dot ? 0.0f : vy / length * 255.0f;
         m_length = dot ? 0.0f : length * 255.0f;
         m_reach = reach * 255.0f;
-        // A fast reciprocal square root is within 0.04% of the distance: a fraction of one
-        // level of coverage for ordinary pens; wide ones take the exact root.
-        m_exact = reach > 32.0f;
     }
 
     // Raises `rows` rows of 4 * `quads` pixels from row[0] on (the next row `stride` further) to
     // this stroke's coverage; (dx, dy) is row[0]'s centre from the segment's start.
     void box(std::uint8_t* row, std::ptrdiff_t stride, int rows, int quads, float dx,
              float dy) const {
-        if (m_exact)
-            work<true>(row, stride, rows, quads, dx, dy);
-        else
-            work<false>(row, stride, rows, quads, dx, dy);
-    }
-
-    static int quadsFor(int pixels) { return (pixels + 3) / 4; }
-
-private:
-    template <bool Exact>
-    void work(std::uint8_t* row, std::ptrdiff_t stride, int rows, int quads, float dx,
-              float dy) const {
         // Along and across, for row[0] and per pixel step right and row step down.
         float u = dx * m_ux + dy * m_uy, w = dy * m_ux - dx * m_uy;
-#if defined(__SSE2__)
+#if defined(ROTAVEL_SSE2)
         // Locals, so they stay in registers: the mask's byte stores could alias members.
         const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
         const __m128 uStep = _mm_set1_ps(4 * m_ux), wStep = _mm_set1_ps(-4 * m_uy);
@@ -134,9 +127,8 @@ private:
             const __m128 beyond =
                 _mm_max_ps(_mm_max_ps(_mm_xor_ps(along, sign), _mm_sub_ps(along, length)), zero);
             const __m128 d2 = _mm_add_ps(_mm_mul_ps(beyond, beyond), _mm_mul_ps(across, across));
-            const __m128 d =
-                Exact ? _mm_sqrt_ps(d2)
-                      : _mm_mul_ps(d2, _mm_rsqrt_ps(_mm_max_ps(d2, _mm_set1_ps(1e-20f))));
+            // The exact root: the approximate reciprocal one differs from processor to processor.
+            const __m128 d = _mm_sqrt_ps(d2);
             // reach - d, rounded; packing with saturation clamps it to 0..255.
             return _mm_cvtps_epi32(_mm_sub_ps(reach, d));
         };
@@ -165,22 +157,33 @@ private:
             }
         }
 #else
+        const float uStep = 4 * m_ux, wStep = -4 * m_uy;
         for (int r = 0; r < rows; ++r, row += stride, u += m_uy, w += m_ux) {
-            for (int i = 0; i < quads * 4; ++i) {
-                const float along = u + i * m_ux, across = w - i * m_uy;
-                const float beyond = std::max({-along, along - m_length, 0.0f});
-                const float d = std::sqrt(beyond * beyond + across * across);
-                const float c = std::clamp(m_reach - d, 0.0f, 255.0f);
-                row[i] = std::max(row[i], static_cast<std::uint8_t>(c + 0.5f));
+            float along[4], across[4];
+            for (int l = 0; l < 4; ++l)
+                along[l] = u + float(l) * m_ux, across[l] = w + float(l) * -m_uy;
+            for (std::uint8_t* p = row; p < row + quads * 4; p += 4) {
+                for (int l = 0; l < 4; ++l) {
+                    const float beyond = std::max(std::max(-along[l], along[l] - m_length), 0.0f);
+                    const float d = std::sqrt(beyond * beyond + across[l] * across[l]);
+                    const float c = m_reach - d;
+                    const int level = c >= 255.0f ? 255 : c > 0.0f ? int(std::nearbyint(c)) : 0;
+                    p[l] = std::max(p[l], std::uint8_t(level));
+                    along[l] += uStep, across[l] += wStep;
+                }
             }
         }
 #endif
     }
 
+    static int quadsFor(int pixels) {
+        return (pixels + 3) / 4;
+    }
+
+private:
     float m_ux, m_uy; // unit vector along the segment
     float m_length;   // the segment's length
     float m_reach;
-    bool m_exact;
 };
 
 // src over dst with coverage a (0..255), both opaque: per channel (src * a + dst * (255 - a))
@@ -201,7 +204,7 @@ std::uint32_t blend(std::uint32_t dst, std::uint32_t src, std::uint32_t a) {
 void compositeRow(std::uint32_t* pixels, std::uint8_t* mask, int lo, int hi, int end,
                   std::uint32_t colour, int& first, int& last) {
     int x = lo;
-#if defined(__SSE2__)
+#if defined(ROTAVEL_SSE2)
     const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(char(0xFF));
     const __m128i src = _mm_set1_epi32(int(colour));
     const __m128i srcWords = _mm_unpacklo_epi8(src, zero); // two pixels, a channel a lane
@@ -274,12 +277,12 @@ void SpanRasteriser::RowSpans::markAll(int width) {
     bottom = int(lo.size()) - 1;
 }
 
-void SpanRasteriser::attach(QImage& image, const QImage& background) {
+void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
     m_image = nullptr;
     m_background = nullptr;
-    // Pixels are written as 32-bit words, and restored from a background of the same layout.
-    if (image.isNull() || image.depth() != 32 || background.size() != image.size() ||
-        background.format() != image.format())
+    // Pixels are restored from a background of the same size.
+    if (image.isNull() || background.width() != image.width() ||
+        background.height() != image.height())
         return;
     m_image = &image;
     m_background = &background;
@@ -290,6 +293,7 @@ void SpanRasteriser::attach(QImage& image, const QImage& background) {
     m_stride = m_width + kMaskPadding;
     m_mask.assign(std::size_t(m_stride) * m_height, 0);
     m_held = m_heldShort = Box{};
+    m_changed = Box{0, 0, m_width - 1, m_height - 1}; // a new image: every pixel is news
     m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
     m_drawn.markAll(m_width); // what the image holds now is unknown: the first clear restores all
@@ -300,23 +304,23 @@ void SpanRasteriser::detach() {
     m_background = nullptr;
 }
 
-void SpanRasteriser::setPen(QRgb colour, int width) {
+void SpanRasteriser::setPen(std::uint32_t colour, int width) {
     m_colour = colour | 0xFF000000u;
     m_penWidth = std::clamp(width, 1, kMaxPenWidth);
     m_radius = float(m_penWidth * m_ratio / 2);
 }
 
-void SpanRasteriser::segment(QPointF from, QPointF to) {
-    if (!std::isfinite(from.x()) || !std::isfinite(from.y()) || !std::isfinite(to.x()) ||
-        !std::isfinite(to.y()))
+void SpanRasteriser::segment(Point from, Point to) {
+    if (!std::isfinite(from.x) || !std::isfinite(from.y) || !std::isfinite(to.x) ||
+        !std::isfinite(to.y))
         return;
-    capsule(from.x() * m_ratio, from.y() * m_ratio, to.x() * m_ratio, to.y() * m_ratio);
+    capsule(from.x * m_ratio, from.y * m_ratio, to.x * m_ratio, to.y * m_ratio);
 }
 
-void SpanRasteriser::dot(QPointF at) {
-    if (!std::isfinite(at.x()) || !std::isfinite(at.y()))
+void SpanRasteriser::dot(Point at) {
+    if (!std::isfinite(at.x) || !std::isfinite(at.y))
         return;
-    capsule(at.x() * m_ratio, at.y() * m_ratio, at.x() * m_ratio, at.y() * m_ratio);
+    capsule(at.x * m_ratio, at.y * m_ratio, at.x * m_ratio, at.y * m_ratio);
 }
 
 void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
@@ -416,25 +420,29 @@ template <typename F> void SpanRasteriser::drainHeld(F f) {
 void SpanRasteriser::composite() {
     if (m_held.empty() || !m_image)
         return;
-    uchar* const bits = m_image->bits(); // detaches first if someone holds a copy of the image
-    const qsizetype stride = m_image->bytesPerLine();
     const int lastColumn = m_width - 1;
+    Box changed;
     drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = m_mask.data() + std::size_t(y) * m_stride;
-        auto* const pixels = reinterpret_cast<std::uint32_t*>(bits + y * stride);
+        std::uint32_t* const pixels = m_image->row(y);
         int first = INT_MAX, last = -1;
         compositeRow(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, m_heldColour, first,
                      last);
         // Coverage past the image's last column lies in the mask's spare room: dropped.
         if (hi > lastColumn)
             std::memset(mask + m_width, 0, std::size_t(hi - lastColumn));
-        if (first <= last)
+        if (first <= last) {
             m_drawn.add(y, first, last);
+            changed.x0 = std::min(changed.x0, first), changed.x1 = std::max(changed.x1, last);
+            changed.y0 = std::min(changed.y0, y), changed.y1 = y;
+        }
     });
+    m_changed.add(changed);
 }
 
-void SpanRasteriser::flush() {
+Box SpanRasteriser::flush() {
     composite();
+    return std::exchange(m_changed, Box{});
 }
 
 void SpanRasteriser::clear() {
@@ -445,14 +453,13 @@ void SpanRasteriser::clear() {
     });
     if (m_drawn.empty())
         return;
-    uchar* const bits = m_image->bits();
-    const qsizetype stride = m_image->bytesPerLine();
-    const uchar* const back = m_background->constBits();
-    const qsizetype backStride = m_background->bytesPerLine();
+    Box erased;
     m_drawn.drain([&](int y, int lo, int hi) {
-        std::memcpy(bits + y * stride + lo * 4, back + y * backStride + lo * 4,
-                    std::size_t(hi - lo + 1) * 4);
+        std::memcpy(m_image->row(y) + lo, m_background->row(y) + lo, std::size_t(hi - lo + 1) * 4);
+        erased.x0 = std::min(erased.x0, lo), erased.x1 = std::max(erased.x1, hi);
+        erased.y0 = std::min(erased.y0, y), erased.y1 = y;
     });
+    m_changed.add(erased);
 }
 
 } // namespace rotavel::surface

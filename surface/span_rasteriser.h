@@ -23,12 +23,12 @@ public:
     // Pens wider than this many logical pixels are drawn this wide.
     static constexpr int kMaxPenWidth = 32767;
 
-    void attach(QImage& image, const QImage& background) override;
+    void attach(PixelBuffer& image, const PixelBuffer& background) override;
     void detach() override;
-    void setPen(QRgb colour, int width) override;
-    void segment(QPointF from, QPointF to) override;
-    void dot(QPointF at) override;
-    void flush() override;
+    void setPen(std::uint32_t colour, int width) override;
+    void segment(Point from, Point to) override;
+    void dot(Point at) override;
+    Box flush() override;
     void clear() override;
 
 private:
@@ -59,21 +59,6 @@ private:
         }
     };
 
-    // A rectangle of pixels, inclusive; the empty one is inside out, so that adding to it and
-    // testing it against another need no special case.
-    struct Box {
-        int x0 = INT_MAX, y0 = INT_MAX, x1 = INT_MIN, y1 = INT_MIN;
-
-        bool empty() const { return x0 > x1; }
-        bool meets(const Box& o) const {
-            return o.x0 <= x1 && x0 <= o.x1 && o.y0 <= y1 && y0 <= o.y1;
-        }
-        void add(const Box& o) {
-            x0 = std::min(x0, o.x0), y0 = std::min(y0, o.y0);
-            x1 = std::max(x1, o.x1), y1 = std::max(y1, o.y1);
-        }
-    };
-
     // Adds the coverage of the stroke from a to b (device pixels) to the mask.
     void capsule(double ax, double ay, double bx, double by);
     // Calls f(y, lo, hi) for every mask row the held run may have touched, with the columns it
@@ -82,12 +67,12 @@ private:
     // Blends the mask onto the image in the held colour and empties it.
     void composite();
 
-    QImage* m_image = nullptr;
-    const QImage* m_background = nullptr;
+    PixelBuffer* m_image = nullptr;
+    const PixelBuffer* m_background = nullptr;
     int m_width = 0, m_height = 0; // device pixels
     double m_ratio = 1.0;
 
-    QRgb m_colour = 0xFFFFFFFF;
+    std::uint32_t m_colour = 0xFFFFFFFF;
     int m_penWidth = 1;    // logical pixels
     float m_radius = 0.5f; // device pixels
 
@@ -99,11 +84,12 @@ private:
     // The held run: coverage in the mask not yet composited, all in one colour. Short strokes
     // (most of them) only widen a box, which costs far less than keeping each row's span; long
     // ones keep their rows' spans, as a box around them would be mostly empty.
-    QRgb m_heldColour = 0;
+    std::uint32_t m_heldColour = 0;
     Box m_held;      // every held stroke's pixels
     Box m_heldShort; // the mask written for short strokes, padding included
     RowSpans m_heldLong;
     RowSpans m_drawn; // image rows drawn since clear
+    Box m_changed;    // image pixels drawn or cleared since the last flush
 };
 
 } // namespace rotavel::surface

@@ -1,5 +1,7 @@
 #include "tools/headless_driver.h"
 
+#include "surface/qt_image_view.h"
+
 #include <QBuffer>
 #include <QByteArray>
 #include <cerrno>
@@ -49,6 +51,7 @@ int HeadlessDriver::run(const Script& script) {
         if (m_closed || m_writeFailed)
             break;
     }
+    m_image.present();
     flush();
     if (m_writeFailed) {
         std::fprintf(m_err, "%s: cannot write the trace: %s\n", kToolName,
@@ -127,7 +130,8 @@ bool HeadlessDriver::save(const Command& c, const std::string& path) {
     QByteArray png;
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
-    const bool encoded = m_image.image().convertToFormat(QImage::Format_RGB32).save(&buffer, "PNG");
+    m_image.present();
+    const bool encoded = surface::qImageView(m_image.image()).save(&buffer, "PNG");
     const char* why = "cannot encode the image";
     bool ok = false;
     if (encoded) {

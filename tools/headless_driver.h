@@ -46,6 +46,7 @@ public:
     void processPendingEvents() override;
 
     const scene::Rotor& rotor() const { return m_rotor; }
+    // The image as the last `run` left it, every stroke in it.
     const surface::ImageSurface& image() const { return m_image; }
 
 private:

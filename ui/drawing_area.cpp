@@ -55,10 +55,11 @@ void DrawingArea::setAutoRedraw(bool on) {
 
 void DrawingArea::paintEvent(QPaintEvent*) {
     m_repaintRequested = false;
+    m_surface.present();
     QPainter painter(this);
     // The image is opaque: a plain copy, no blending.
     painter.setCompositionMode(QPainter::CompositionMode_Source);
-    painter.drawImage(contentsRect().topLeft(), m_surface.image());
+    painter.drawImage(contentsRect().topLeft(), image());
     painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
     drawFrame(&painter);
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "surface/image_surface.h"
+#include "surface/qt_image_view.h"
 
 #include <QFrame>
 #include <QPointer>
@@ -38,8 +39,8 @@ public:
     void setAutoRedraw(bool on) override;
     bool autoRedraw() const override { return m_surface.autoRedraw(); }
 
-    // The persistent image, at device pixels with its device pixel ratio set.
-    const QImage& image() const { return m_surface.image(); }
+    // The persistent image, at device pixels with its device pixel ratio set, as last shown.
+    QImage image() const { return surface::qImageView(m_surface.image()); }
 
 protected:
     void paintEvent(QPaintEvent* event) override;

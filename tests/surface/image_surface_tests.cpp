@@ -1,28 +1,31 @@
 #include "surface/image_surface.h"
 
 #include <cmath>
+#include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
 
 using rotavel::surface::ImageSurface;
+using rotavel::surface::Rect;
 
 namespace {
 
-constexpr QRgb kBlue = 0xFF0000C0;
-constexpr QRgb kCyan = 0xFF7DF5FB;
-constexpr QRgb kBlack = 0xFF000000;
-constexpr QRgb kWhite = 0xFFFFFFFF;
-constexpr QRgb kGreen = 0xFF00FF00;
+constexpr std::uint32_t kBlue = 0xFF0000C0;
+constexpr std::uint32_t kCyan = 0xFF7DF5FB;
+constexpr std::uint32_t kBlack = 0xFF000000;
+constexpr std::uint32_t kWhite = 0xFFFFFFFF;
+constexpr std::uint32_t kGreen = 0xFF00FF00;
 
 // A surface in the rotor's coordinates: x from -13 to 13, y from -18 (top) to 13 (bottom).
 class RotorArea {
 public:
-    explicit RotorArea(qreal ratio = 1) : m_area(ratio) { m_area.Scale(-13, -18, 13, 13); }
+    explicit RotorArea(double ratio = 1) : m_area(ratio) { m_area.Scale(-13, -18, 13, 13); }
     ImageSurface* operator->() { return &m_area; }
     const ImageSurface* operator->() const { return &m_area; }
-    // The pixel at logical (x, y), whatever the ratio.
-    QRgb at(int x, int y) const {
-        const qreal r = m_area.devicePixelRatio();
+    // The pixel at logical (x, y), whatever the ratio, once every stroke is presented.
+    std::uint32_t at(int x, int y) {
+        m_area.present();
+        const double r = m_area.devicePixelRatio();
         return m_area.image().pixel(int(x * r + r / 2), int(y * r + r / 2));
     }
 
@@ -30,10 +33,14 @@ private:
     ImageSurface m_area;
 };
 
-int rowsWithGreen(const RotorArea& a, int x) {
+int red(std::uint32_t pixel) {
+    return (pixel >> 16) & 0xFF;
+}
+
+int rowsWithGreen(RotorArea& a, int x) {
     int rows = 0;
     for (int y = 0; y < ImageSurface::kHeight; ++y)
-        rows += qGreen(a.at(x, y)) > 128 && qBlue(a.at(x, y)) < 96;
+        rows += ((a.at(x, y) >> 8) & 0xFF) > 128 && (a.at(x, y) & 0xFF) < 96;
     return rows;
 }
 
@@ -41,7 +48,8 @@ int rowsWithGreen(const RotorArea& a, int x) {
 
 TEST(ImageSurface, StartsAsTheBlueAreaWithTheArrowPictureTopLeft) {
     RotorArea a;
-    EXPECT_EQ(a->image().size(), QSize(448, 426));
+    EXPECT_EQ(a->image().width(), 448);
+    EXPECT_EQ(a->image().height(), 426);
     EXPECT_EQ(a.at(200, 300), kBlue);
     EXPECT_EQ(a.at(20, 80), kCyan) << "picture covers the top 90 rows";
     EXPECT_EQ(a.at(440, 80), kCyan) << "its right end is cut off by the interior's edge";
@@ -59,9 +67,9 @@ TEST(ImageSurface, HubPointLiesHalfWayAcrossAndEighteenThirtyFirstsDown) {
     a->setDrawWidth(4);
     a->setForeColor(0x00FFFFFF);
     a->PSet(0, 0);
-    const QPointF hub = a->toPixels(0, 0);
-    EXPECT_DOUBLE_EQ(hub.x(), 224);
-    EXPECT_NEAR(hub.y(), 426.0 * 18 / 31, 1e-4);
+    const rotavel::surface::Point hub = a->toPixels(0, 0);
+    EXPECT_DOUBLE_EQ(hub.x, 224);
+    EXPECT_NEAR(hub.y, 426.0 * 18 / 31, 1e-4);
     EXPECT_EQ(a.at(224, 247), kWhite);
     EXPECT_EQ(a.at(223, 247), kWhite);
     EXPECT_EQ(a.at(219, 247), kBlue) << "a dot as wide as the pen, no wider";
@@ -75,7 +83,7 @@ TEST(ImageSurface, WideGreenPenDrawsFourPixelLinesUntilChanged) {
     a->Line(-5, 5, 5, 5);
     a->Line(-5, 9, 5, 9); // the pen holds for later lines
     EXPECT_EQ(rowsWithGreen(a, 224), 8);
-    const int y = int(a->toPixels(0, 5).y());
+    const int y = int(a->toPixels(0, 5).y);
     EXPECT_EQ(a.at(224, y), kGreen) << "the core is exactly the pen colour";
     EXPECT_EQ(a.at(224, y - 4), kBlue);
     EXPECT_EQ(a.at(224, y + 4), kBlue);
@@ -90,7 +98,7 @@ TEST(ImageSurface, CirclesComeOutAQuarterWiderThanTall) {
     int left = 448, right = 0, top = 426, bottom = 0;
     for (int y = 0; y < 426; ++y)
         for (int x = 0; x < 448; ++x)
-            if (qRed(a.at(x, y)) > 128 && y > 100) {
+            if (red(a.at(x, y)) > 128 && y > 100) {
                 left = std::min(left, x), right = std::max(right, x);
                 top = std::min(top, y), bottom = std::max(bottom, y);
             }
@@ -104,9 +112,9 @@ TEST(ImageSurface, LineToStartsAtTheCurrentPoint) {
     a->setForeColor(0x00FFFFFF);
     a->PSet(-6, 0);
     a->Line(6, 0);
-    const int y = int(a->toPixels(0, 0).y());
+    const int y = int(a->toPixels(0, 0).y);
     for (const int x : {130, 224, 300})
-        EXPECT_EQ(qRed(a.at(x, y)), 255) << x;
+        EXPECT_EQ(red(a.at(x, y)), 255) << x;
 }
 
 TEST(ImageSurface, ClsBringsBackBackgroundAndPictureOnly) {
@@ -126,6 +134,7 @@ TEST(ImageSurface, DefaultCoordinatesAreTwipsUntilScaled) {
     a.setDrawWidth(4);
     a.setForeColor(0x00FFFFFF);
     a.PSet(1500, 3000); // 100, 200 pixels
+    a.present();
     EXPECT_EQ(a.image().pixel(100, 200), kWhite);
 }
 
@@ -134,21 +143,23 @@ TEST(ImageSurface, InitialPenIsOnePixelInTheHighlightTextColour) {
     EXPECT_EQ(a->drawWidth(), 1);
     EXPECT_EQ(a->foreColor(), 0x8000000Eu);
     a->Line(-1, 0, 1, 0);
-    const int y = int(a->toPixels(0, 0).y());
-    EXPECT_EQ(qRed(a.at(224, y)) + qRed(a.at(224, y - 1)) > 200, true) << "drawn white";
+    const int y = int(a->toPixels(0, 0).y);
+    EXPECT_EQ(red(a.at(224, y)) + red(a.at(224, y - 1)) > 200, true) << "drawn white";
     EXPECT_EQ(a.at(224, y - 3), kBlue);
     EXPECT_EQ(a.at(224, y + 3), kBlue);
 }
 
 TEST(ImageSurface, DenseScreensGetTheSameGeometryAtTwiceThePixels) {
     RotorArea a(2);
-    EXPECT_EQ(a->image().size(), QSize(896, 852));
+    EXPECT_EQ(a->image().width(), 896);
+    EXPECT_EQ(a->image().height(), 852);
     EXPECT_EQ(a->image().devicePixelRatio(), 2);
     a->setDrawWidth(4);
     a->setForeColor(0x0000FF00);
     a->Line(-5, 5, 5, 5);
     EXPECT_EQ(rowsWithGreen(a, 224), 4);
-    EXPECT_EQ(a->image().pixel(448, int(2 * a->toPixels(0, 5).y())), kGreen);
+    a->present();
+    EXPECT_EQ(a->image().pixel(448, int(2 * a->toPixels(0, 5).y)), kGreen);
     EXPECT_EQ(a.at(127, 30), kBlack) << "the picture is drawn at the ratio too";
 }
 
@@ -164,10 +175,12 @@ TEST(ImageSurface, ChangingTheRatioRedrawsWhatIsOnTheImageCrisply) {
     direct->setDrawWidth(4);
     direct->setForeColor(0x0000FF00);
     direct->Line(-5, 5, 5, 5);
+    a->present();
+    direct->present();
     EXPECT_EQ(a->image(), direct->image());
     EXPECT_EQ(a->foreColor(), 0x00FFFFFFu) << "the pen in force survives the change";
     a->Line(-5, 9, 5, 9);
-    EXPECT_EQ(a.at(224, int(a->toPixels(0, 9).y())), kWhite);
+    EXPECT_EQ(a.at(224, int(a->toPixels(0, 9).y)), kWhite);
 }
 
 // Nothing the area is handed may crash it or draw outside it.
@@ -183,10 +196,36 @@ TEST(ImageSurface, OutlandishInputIsClippedOrIgnored) {
     a->PSet(1e9f, 1e9f);
     a->Scale(1, 1, 1, 5);   // degenerate: the rotor's coordinates stay
     a->Scale(0, 0, nan, 1); // likewise
-    EXPECT_DOUBLE_EQ(a->toPixels(0, 0).x(), 224);
+    EXPECT_DOUBLE_EQ(a->toPixels(0, 0).x, 224);
     a->setDrawWidth(0);
     a->Line(-3, -3, 3, 3);
     a->setDrawWidth(-5);
     a->PSet(0, 0);
     EXPECT_EQ(a.at(10, 400), kBlue);
+}
+
+// What `present` reports when nothing else tells the window what changed: a new or re-rendered
+// image is all news, an idle one none, and a clear reports the pixels it erased.
+TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyErased) {
+    const Rect whole{0, 0, ImageSurface::kWidth, ImageSurface::kHeight};
+    RotorArea a;
+    EXPECT_EQ(a->present(), whole) << "a new image";
+    EXPECT_TRUE(a->present().empty()) << "nothing changed";
+    a->setDrawWidth(4);
+    a->Line(-5, 5, 5, 5);
+    const Rect drawn = a->present();
+    EXPECT_FALSE(drawn.empty());
+    EXPECT_LT(drawn.height, 10);
+    a->Cls();
+    const Rect erased = a->present();
+    EXPECT_TRUE(erased.contains(drawn.x, drawn.y) &&
+                erased.contains(drawn.x + drawn.width - 1, drawn.y + drawn.height - 1))
+        << "the clear erased the line";
+    a->Line(-5, 9, 5, 9);
+    a->Cls(); // held back, then dropped: it never reached the image
+    EXPECT_TRUE(a->present().empty());
+    a->setDevicePixelRatio(2);
+    EXPECT_EQ(a->present(), whole) << "re-rendered at another ratio";
+    a->setDevicePixelRatio(2);
+    EXPECT_TRUE(a->present().empty()) << "the same ratio changes nothing";
 }

@@ -1,11 +1,12 @@
 // The image surface's rasteriser against the QPainter reference it replaced, and against what
 // makes it fast: strokes held back in a coverage mask, clearing only what was drawn.
-#include "bench/reference/painter_rasteriser.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
 #include "surface/manual_timer.h"
+#include "surface/qt_image_view.h"
 #include "surface/span_rasteriser.h"
+#include "tests/support/painter_rasteriser.h"
 
 #include <algorithm>
 #include <chrono>
@@ -129,7 +130,10 @@ std::vector<Stroke> strokesOf(const FrameCapture& frame, const ImageSurface& map
     int width = frame.widthAtCls();
     Colour colour = frame.colourAtCls();
     QPointF current;
-    const auto device = [&](float x, float y) { return mapping.toPixels(x, y) * ratio; };
+    const auto device = [&](float x, float y) {
+        const Point p = mapping.toPixels(x, y);
+        return QPointF(p.x * ratio, p.y * ratio);
+    };
     const auto add = [&](QPointF a, QPointF b) {
         strokes.push_back({a, b, std::max(1, width) * ratio / 2, 0xFF000000u | toRgb(colour)});
     };
@@ -206,7 +210,13 @@ int strayPixels(const std::vector<bool>& a, const std::vector<bool>& b, int w, i
 }
 
 QImage backgroundAt(qreal ratio) {
-    return ImageSurface(ratio).image();
+    return qImageView(ImageSurface(ratio).image()).copy();
+}
+
+// The image with every stroke drawn so far, as the window shows it: a view of its pixels.
+QImage shown(ImageSurface& area) {
+    area.present();
+    return qImageView(area.image());
 }
 
 // User units are the area's logical pixels, and the pen is as given.
@@ -236,8 +246,8 @@ TEST(SpanRasteriser, DrawsEveryPresetAsTheQPainterReferenceDoes) {
                 const auto reference = referenceSurface(ratio);
                 frame.replay(fast);
                 frame.replay(*reference);
-                const QImage& f = fast.image();
-                const QImage& r = reference->image();
+                const QImage& f = shown(fast);
+                const QImage& r = shown(*reference);
                 const int w = f.width(), h = f.height();
 
                 const auto coveredFast = coveredPixels(f, background);
@@ -285,6 +295,45 @@ TEST(SpanRasteriser, DrawsEveryPresetAsTheQPainterReferenceDoes) {
     }
 }
 
+// The window repaints only the rectangle `present` returns: every pixel a frame changes must lie
+// in it, the strokes just drawn and those of the frame before that its clear erased.
+TEST(SpanRasteriser, PresentedRectanglesHoldEveryPixelAFrameChanged) {
+    for (const qreal ratio : {1.0, 1.5, 2.0}) {
+        for (const auto& preset : rotavel::scene::kPresets) {
+            SCOPED_TRACE(testing::Message() << preset.nvanes << " vanes, ratio " << ratio);
+            ImageSurface area(ratio);
+            ManualTimer timer;
+            NoEvents host;
+            Rotor rotor(area, timer, host);
+            rotor.load();
+            rotor.activate();
+            rotor.choose(preset);
+            rotor.run();
+            QImage before = shown(area).copy();
+            long outside = 0, presentedArea = 0;
+            for (int frame = 0; frame < 40; ++frame) {
+                rotor.tick();
+                const Rect r = area.present();
+                const QImage now = qImageView(area.image());
+                // The device pixels a repaint of r covers, rounded outward.
+                const int x0 = int(std::floor(r.x * ratio)), y0 = int(std::floor(r.y * ratio));
+                const int x1 = int(std::ceil((r.x + r.width) * ratio));
+                const int y1 = int(std::ceil((r.y + r.height) * ratio));
+                for (int y = 0; y < now.height(); ++y)
+                    for (int x = 0; x < now.width(); ++x)
+                        outside += (x < x0 || x >= x1 || y < y0 || y >= y1) &&
+                                   now.pixel(x, y) != before.pixel(x, y);
+                presentedArea += long(r.width) * r.height;
+                before = now.copy();
+            }
+            EXPECT_EQ(outside, 0) << "changed pixels outside the presented rectangle";
+            EXPECT_LT(presentedArea, 40L * ImageSurface::kWidth * ImageSurface::kHeight * 3 / 4)
+                << "rectangles this large would repaint the whole picture";
+            EXPECT_TRUE(area.present().empty());
+        }
+    }
+}
+
 // A straight stroke drawn as many short pieces must look like one stroke: where the round ends of
 // consecutive pieces overlap, their edge pixels must not be blended twice (beads). The reference,
 // which blends every piece on its own, shows them; that keeps this test honest.
@@ -301,8 +350,8 @@ TEST(SpanRasteriser, JoinsOfConsecutivePiecesLeaveNoBeads) {
         const auto whole = makeSurface(), pieces = makeSurface();
         draw(*whole, 1);
         draw(*pieces, 60);
-        const QImage& a = whole->image();
-        const QImage& b = pieces->image();
+        const QImage& a = shown(*whole);
+        const QImage& b = shown(*pieces);
         int worst = 0;
         for (int y = 0; y < a.height(); ++y)
             for (int x = 0; x < a.width(); ++x)
@@ -325,25 +374,30 @@ TEST(SpanRasteriser, LaterColoursLieOverEarlierOnes) {
     area.Line(200, 50, 200, 150);
     area.setForeColor(0x00FFFFFF);
     area.Line(180, 120, 220, 120); // white again, over the green only
-    const QImage& image = area.image();
+    const QImage& image = shown(area);
     EXPECT_EQ(image.pixel(150, 100), 0xFFFFFFFFu);
     EXPECT_EQ(image.pixel(200, 100), 0xFF00FF00u) << "green crosses the first white line";
     EXPECT_EQ(image.pixel(200, 120), 0xFFFFFFFFu) << "the last white lies over the green";
     EXPECT_EQ(image.pixel(200, 140), 0xFF00FF00u);
 }
 
-// A copy of the image taken by a reader keeps its pixels while drawing goes on.
-TEST(SpanRasteriser, CopiesOfTheImageDoNotChangeUnderneath) {
-    ImageSurface area;
+// The window wraps the image once and shows later frames through the same view: the view shares
+// the pixels, while a copy taken from it keeps its own.
+TEST(SpanRasteriser, TheViewShowsLaterFramesAndItsCopiesDoNot) {
+    ImageSurface area(2);
     inPixels(area, 4, 0x0000FF00);
     area.Line(10, 10, 400, 400);
-    const QImage held = area.image();
-    const QImage snapshot = held.copy();
+    const QImage view = shown(area);
+    EXPECT_EQ(view.constBits(), reinterpret_cast<const uchar*>(area.image().data()));
+    EXPECT_EQ(view.devicePixelRatio(), 2);
+    const QImage snapshot = view.copy();
     area.Line(10, 400, 400, 10);
     area.Cls();
     area.Line(200, 10, 200, 400);
-    EXPECT_NE(area.image(), snapshot);
-    EXPECT_EQ(held, snapshot);
+    area.present();
+    EXPECT_NE(view, snapshot);
+    EXPECT_EQ(view, shown(area));
+    EXPECT_EQ(view.pixel(400, 20), 0xFF00FF00u) << "the later line";
 }
 
 // Strokes held back when the area is cleared never show; the cleared area is the background to
@@ -361,16 +415,16 @@ TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
             area.PSet(ImageSurface::kWidth, 0);
             area.setForeColor(width % 2 ? 0x0000FF00 : 0x00FFFFFF);
         }
-        const QImage& drawn = area.image();
+        const QImage& drawn = shown(area);
         EXPECT_NE(drawn.pixel(drawn.width() - 1, 200), background.pixel(drawn.width() - 1, 200))
             << "last column drawn";
         area.Line(5, 5, 400, 30); // held back, then dropped
         area.Cls();
-        EXPECT_EQ(area.image(), background) << "ratio " << ratio;
+        EXPECT_EQ(shown(area), background) << "ratio " << ratio;
         // The mask holds nothing from before: a stroke after the clear shows alone.
         area.setDrawWidth(2);
         area.PSet(100, 300);
-        const QImage& after = area.image();
+        const QImage& after = shown(area);
         int changed = 0;
         for (int y = 0; y < after.height(); ++y)
             for (int x = 0; x < after.width(); ++x)
@@ -398,12 +452,12 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
     area.Line(1e7f, 1e7f, 2e7f, -1e7f);
     area.PSet(-5, -5);
     area.PSet(nan, nan);
-    EXPECT_EQ(area.image(), background);
+    EXPECT_EQ(shown(area), background);
 
     // A line from far beyond one edge to far beyond the other crosses the whole image.
     area.Line(-1e30f, 300.25f, 1e30f, 300.25f);
     area.Line(-1e7f, -1e7f, 1e7f, 1e7f);
-    const QImage& across = area.image();
+    const QImage& across = shown(area);
     EXPECT_EQ(across.pixel(0, 600), 0xFFFFFFFFu);
     EXPECT_EQ(across.pixel(across.width() - 1, 600), 0xFFFFFFFFu);
     EXPECT_EQ(across.pixel(400, 400), 0xFFFFFFFFu) << "the diagonal";
@@ -419,7 +473,7 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
     area.PSet(1e6f, -1e6f);
     area.PSet(224, 213);
     area.Line(0, 0, 448, 426);
-    const QImage& flooded = area.image();
+    const QImage& flooded = shown(area);
     EXPECT_EQ(flooded.pixel(0, 0), 0xFF00FF00u);
     EXPECT_EQ(flooded.pixel(flooded.width() - 1, flooded.height() - 1), 0xFF00FF00u);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
@@ -428,6 +482,6 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
     area.Cls();
     area.setDrawWidth(4);
     area.Line(100, 100, 200, 100);
-    EXPECT_EQ(area.image().pixel(300, 200), 0xFF00FF00u);
-    EXPECT_EQ(area.image().pixel(300, 209), background.pixel(300, 209));
+    EXPECT_EQ(shown(area).pixel(300, 200), 0xFF00FF00u);
+    EXPECT_EQ(shown(area).pixel(300, 209), background.pixel(300, 209));
 }

@@ -1,5 +1,6 @@
 #include "paint_counter.h"
 #include "surface/image_surface.h"
+#include "surface/qt_image_view.h"
 #include "ui/drawing_area.h"
 #include "ui/main_window.h"
 
@@ -43,7 +44,8 @@ private:
 
 // The drawing area's image as it is before anything is drawn.
 QImage blankPicture(const MainWindow& window) {
-    return rotavel::surface::ImageSurface(window.picture()->devicePixelRatioF()).image();
+    const rotavel::surface::ImageSurface blank(window.picture()->devicePixelRatioF());
+    return rotavel::surface::qImageView(blank.image()).copy();
 }
 
 using rotavel::testing::PaintCounter;

@@ -10,6 +10,7 @@
 // 503. Labels read `ITEM:TICKS`, with `load` for the state after load. Two more kinds of picture
 // are shown for a moment: the background before the first Run, and the first frame after
 // start-up, whose first hub is drawn in the start-up pen (`ITEM:1:start-up-pen`).
+#include "surface/qt_image_view.h"
 #include "tests/ui/picture_hash.h"
 #include "tools/headless_driver.h"
 #include "tools/script.h"
@@ -51,7 +52,7 @@ void play(HeadlessDriver& driver, const std::string& lines) {
 }
 
 PictureHash current(const HeadlessDriver& driver) {
-    return hashImage(driver.image().image());
+    return hashImage(rotavel::surface::qImageView(driver.image().image()));
 }
 
 // One state of the rotor from start-up: the first frame after start-up, then a whole run.
