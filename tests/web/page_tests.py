@@ -72,15 +72,15 @@ class Page(unittest.TestCase):
                       f"both pictures are in {kept}")
 
     def run_to_the_end(self, vanes):
-        """Waits for the run under way to stop by itself; checks its pace, that frames came, and
-        that the picture then stays as it is."""
+        """Waits for the run under way to stop by itself; checks that frames came and that the
+        picture then stays as it is. The run's pace is checked at the test's end (assertPace), so
+        that a slow machine still has its pictures compared."""
         b = self.browser
         b.wait_for("rotavelStats.ticks > 0", timeout=2)
         self.assertEqual(self.label(), f"{vanes}, turning")
         b.wait_for("rotavelStats.stoppedAt > 0", timeout=RUN_SECONDS * 3)
         stats = b.js("return rotavelStats;")
-        seconds = (stats["stoppedAt"] - stats["runStartedAt"]) / 1000
-        self.assertAlmostEqual(seconds, RUN_SECONDS, delta=RUN_SECONDS * RUN_TOLERANCE)
+        self.seconds = (stats["stoppedAt"] - stats["runStartedAt"]) / 1000
         self.assertEqual(stats["ticks"], 503)
         # Roughly one canvas update per animation frame, not one per tick.
         self.assertLess(stats["presents"], stats["ticks"])
@@ -91,6 +91,10 @@ class Page(unittest.TestCase):
         b.animation_frames()
         self.assertIsNone(ImageChops.difference(b.canvas(), last).getbbox())
         self.assertEqual(b.js("return rotavelStats.ticks;"), 503)
+
+    def assertPace(self):
+        self.assertAlmostEqual(self.seconds, RUN_SECONDS, delta=RUN_SECONDS * RUN_TOLERANCE,
+                               msg=f"{self.browser.js('return rotavelStats.dropped;')} periods dropped")
 
     def test_names_layout_and_the_picture_before_any_run(self):
         b = self.browser
@@ -159,6 +163,7 @@ class Page(unittest.TestCase):
         self.assertEqual(self.label(), "3 vanes, stopped")
         self.assertIsNone(ImageChops.difference(b.canvas(), before).getbbox())
         self.assertEqual(b.js("return rotavelStats.ticks;"), 503)
+        self.assertPace()
 
     def test_eight_vanes_chosen_from_the_keyboard_run_with_space(self):
         b = self.browser
@@ -175,6 +180,7 @@ class Page(unittest.TestCase):
         b.driver.switch_to.active_element.send_keys(" ")
         self.run_to_the_end("8 vanes")
         self.assertSamePicture(["menu eeight", "run", "tick 503"])
+        self.assertPace()
 
     def test_one_vane_from_the_menu_by_pointer_after_eight(self):
         b = self.browser
@@ -184,6 +190,7 @@ class Page(unittest.TestCase):
         b.driver.find_element("id", "Command1").click()
         self.run_to_the_end("1 vane")
         self.assertSamePicture(["menu eeight", "menu oone", "run", "tick 503"])
+        self.assertPace()
 
 
 if __name__ == "__main__":
