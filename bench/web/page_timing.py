@@ -34,6 +34,7 @@ def main():
             browser.js("document.getElementById('Command1').click();")
             if screenshot:
                 browser.wait_for("rotavelStats.ticks >= 150", timeout=10)
+                browser.js("document.activeElement.blur();")
                 browser.driver.find_element("id", "window").screenshot(screenshot)
             browser.wait_for("rotavelStats.stoppedAt > 0", timeout=20, poll=0.05)
             after = metrics(browser)

@@ -54,7 +54,7 @@ class Browser:
                      "--no-first-run", "--disable-background-networking",
                      "--disable-component-update", "--disable-sync",
                      f"--user-data-dir={self.profile}", f"--force-device-scale-factor={ratio}",
-                     "--window-size=640,600"):
+                     "--window-size=640,720"):
             options.add_argument(flag)
         options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
         try:
