@@ -27,15 +27,14 @@ TEST_PKGS    := xvfb xauth xdotool dbus at-spi2-core valgrind binutils desktop-f
 PREVIEW_PKGS := imagemagick
 FUZZ_PKGS    := clang libclang-rt-14-dev
 FRESH_PKGS   := mmdebstrap git
-
-# Wanted by tests on their way in, not installed yet; the list joins ALL_PKGS when its tests
-# lands: the browser build and its tests in a headless browser.
-WEB_TEST_PKGS     := emscripten node-acorn nodejs npm chromium
+# The page: Debian's WebAssembly toolchain, and the browser and client its tests drive.
+WEB_PKGS     := emscripten node-acorn python3
+BROWSER_PKGS := chromium chromium-driver python3-selenium python3-pil
 
 ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
 
 .PHONY: all deps build run test test-sanitize test-fresh soak fuzz bench timing install package \
-        preview clean
+        preview clean web web-serve web-timing
 
 all: build
 
@@ -69,7 +68,9 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/rotavel-motion
 
-test: build
+# The browser tests need the page built and Debian's chromium with its driver.
+test: build web
+	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Everything built with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the test.
@@ -82,7 +83,7 @@ test-sanitize: deps
 	@[ -f $(SAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
 	    -DROTAVEL_SANITIZE=ON -DROTAVEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
-	cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE soak
+	cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE 'soak|browser'
 
 # A newcomer's `make test` on a minimal Debian 12 made from nothing with this machine's apt sources,
 # from a clone of the committed tree (HEAD): proves the package lists above. Needs root.
@@ -115,7 +116,29 @@ preview: build
 	tools/make_preview.sh $(BUILD)/rotor-headless docs/preview.gif
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz
+	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz $(WEB_BUILD)
+
+# The page, built with Debian's emscripten into $(WEB_BUILD)/site: index.html, its script and style,
+# rotavel.js and rotavel.wasm. emcc finds Debian's acorn through NODE_PATH even under a node that is
+# not Debian's own.
+WEB_BUILD ?= build-web
+WEB_PORT  ?= 8000
+EMENV     := NODE_PATH=/usr/share/nodejs
+web:
+	@$(MAKE) --no-print-directory deps PKGS="$(WEB_PKGS)"
+	@[ -f $(WEB_BUILD)/CMakeCache.txt ] || $(EMENV) emcmake cmake -S . -B $(WEB_BUILD) \
+	    -DCMAKE_BUILD_TYPE=Release
+	$(EMENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+# Serves the page on this machine only.
+web-serve: web
+	@echo "Rotavel Motion: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C to stop)"
+	/usr/bin/python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
+
+# The page's frame cost, CPU and run length in headless chromium, and docs/web.png mid-animation.
+web-timing: build web
+	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
+	/usr/bin/python3 bench/web/page_timing.py $(WEB_BUILD)/site docs/web.png
 
 # The main window's timing on a screen of its own, for the start-up rotor's 2 vanes and for 8:
 # start-up, pace, the program's CPU and the X server's, bytes written and pixels repainted a

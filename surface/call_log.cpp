@@ -4,6 +4,7 @@
 #include "surface/call_log.h"
 
 #include <charconv>
+#include <cstdio>
 
 namespace rotavel::surface {
 
@@ -13,8 +14,15 @@ namespace {
 void appendCoordinate(std::string& out, float value) {
     char buf[32];
     buf[0] = ' ';
+#if defined(__cpp_lib_to_chars)
     const auto end = std::to_chars(buf + 1, buf + sizeof buf, value, std::chars_format::general, 9);
     out.append(buf, end.ptr);
+#else
+    // The page's C++ library has no floating-point to_chars; printf's "%.9g" is the same text in
+    // the "C" locale, the only one the page has.
+    const int n = std::snprintf(buf + 1, sizeof buf - 1, "%.9g", double(value));
+    out.append(buf, 1 + std::size_t(n));
+#endif
 }
 
 void appendPoints(std::string& out, const Call& c, int count) {

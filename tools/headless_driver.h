@@ -33,8 +33,10 @@ public:
     static constexpr int kWriteFailed = 1; // a save, or the trace itself, could not be written
 
     // `out` receives the trace, `err` the messages. Without `paint` the image is left blank: a
-    // script that never saves does not need it, and drawing is most of a frame's cost.
-    HeadlessDriver(std::FILE* out, std::FILE* err, bool paint = true);
+    // script that never saves does not need it, and drawing is most of a frame's cost. The image
+    // is drawn at `devicePixelRatio`, which changes what a save holds and nothing in the trace.
+    HeadlessDriver(std::FILE* out, std::FILE* err, bool paint = true,
+                   double devicePixelRatio = 1.0);
     ~HeadlessDriver() override;
     HeadlessDriver(const HeadlessDriver&) = delete;
     HeadlessDriver& operator=(const HeadlessDriver&) = delete;
@@ -72,7 +74,7 @@ private:
     std::FILE* m_err;
 
     surface::CallLog m_log{1 << 14};
-    surface::ImageSurface m_image{1.0};
+    surface::ImageSurface m_image;
     surface::RecordingSurface m_area;
     surface::ManualTimer m_timer{&m_log};
     scene::Rotor m_rotor{m_area, m_timer, *this};

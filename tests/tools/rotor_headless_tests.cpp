@@ -17,9 +17,9 @@ struct Outcome {
     QByteArray out, err;
 };
 
-Outcome runTool(const QByteArray& script) {
+Outcome runTool(const QByteArray& script, const QStringList& arguments = {}) {
     QProcess tool;
-    tool.start(QStringLiteral(ROTOR_HEADLESS), {});
+    tool.start(QStringLiteral(ROTOR_HEADLESS), arguments);
     EXPECT_TRUE(tool.waitForStarted(30000));
     tool.write(script);
     tool.closeWriteChannel();
@@ -66,6 +66,27 @@ TEST(RotorHeadless, SaveWritesTheAreaInteriorAsPngAndExits1OnlyWhenItCannot) {
     EXPECT_EQ(failed.out, "event load\nscale -13 -18 13 13\n");
     EXPECT_TRUE(failed.err.startsWith("rotor-headless: line 2: cannot save \""))
         << failed.err.data();
+}
+
+TEST(RotorHeadless, RatioSetsTheSavedImagesDensityAndNothingInTheTrace) {
+    QTemporaryDir dir;
+    const QByteArray script =
+        "load\nactivate\nmenu oone\nrun\ntick 3\nsave " + dir.filePath("a.png").toUtf8() + "\n";
+    const Outcome dense = runTool(script, {"--ratio", "2"});
+    EXPECT_EQ(dense.status, 0);
+    const QImage png(dir.filePath("a.png"), "PNG");
+    ASSERT_EQ(png.size(), QSize(896, 852));
+    EXPECT_EQ(png.pixel(895, 851), qRgb(0, 0, 192));
+    EXPECT_EQ(dense.out, runTool(script).out);
+
+    for (const QStringList& bad :
+         {QStringList{"--ratio"}, QStringList{"--ratio", "0"}, QStringList{"--ratio", "2x"},
+          QStringList{"--ratio", "nan"}, QStringList{"--ratio", "9"}, QStringList{"2"}}) {
+        const Outcome o = runTool("load\n", bad);
+        EXPECT_EQ(o.status, 2) << bad.join(' ').toStdString();
+        EXPECT_EQ(o.out, "");
+        EXPECT_TRUE(o.err.startsWith("usage: rotor-headless [--ratio R]")) << o.err.data();
+    }
 }
 
 TEST(RotorHeadless, HostileScriptGetsOneEscapedLinePerBadLineAndNoRun) {

@@ -1,0 +1,326 @@
+// The page's side of Rotavel Motion: the window's events handed to the rotor, the 10 ms timer, the
+// picture copied to the canvas once per animation frame, the menu's keyboard and what a screen
+// reader is told. The rotor itself, its drawing and its pixels are the WebAssembly module's.
+"use strict";
+
+(() => {
+  const PERIOD_MS = 10; // the timer's interval
+
+  const runButton = document.getElementById("Command1");
+  const canvas = document.getElementById("Picture1");
+  const menuTitle = document.getElementById("mmain");
+  const menu = document.getElementById("mmain-items");
+  const windowArea = document.getElementById("window");
+  const status = document.getElementById("status");
+  const context = canvas.getContext("2d", { alpha: false });
+
+  let rotor = null;
+
+  // What the page has measured of its own work, for anyone who asks (the timing script does).
+  const stats = {
+    ticks: 0,
+    dropped: 0,      // periods that passed while the page was busy elsewhere
+    tickMs: 0,       // time spent inside ticks, summed
+    tickMaxMs: 0,
+    presents: 0,
+    presentMs: 0,    // copying changed pixels to the canvas, summed
+    presentMaxMs: 0,
+    runStartedAt: 0, // performance.now() of the last Run
+    stoppedAt: 0,    // and of the tick that switched the timer off
+  };
+  window.rotavelStats = stats;
+
+  // ---- The picture: the module's RGBA bytes onto the canvas, only where they changed.
+
+  let imageData = null;
+  let framePending = false;
+
+  function sizeCanvas() {
+    canvas.width = rotor._rotor_pixel_width();
+    canvas.height = rotor._rotor_pixel_height();
+    imageData = null;
+  }
+
+  // The bytes live in the module's memory, which may move when it grows: the view is made anew
+  // whenever the memory or the buffer's place is not what it was.
+  function currentImageData() {
+    const pointer = rotor._rotor_rgba();
+    const length = canvas.width * canvas.height * 4;
+    if (!imageData || imageData.data.buffer !== rotor.HEAPU8.buffer ||
+        imageData.data.byteOffset !== pointer || imageData.data.length !== length) {
+      const bytes = new Uint8ClampedArray(rotor.HEAPU8.buffer, pointer, length);
+      imageData = new ImageData(bytes, canvas.width, canvas.height);
+    }
+    return imageData;
+  }
+
+  function paint() {
+    framePending = false;
+    const started = performance.now();
+    const changed = rotor._rotor_present() >> 2; // x, y, width, height as 32-bit words
+    const heap = rotor.HEAP32;
+    const [x, y, width, height] = [heap[changed], heap[changed + 1], heap[changed + 2],
+                                   heap[changed + 3]];
+    if (width > 0 && height > 0)
+      context.putImageData(currentImageData(), 0, 0, x, y, width, height);
+    const spent = performance.now() - started;
+    stats.presents += 1;
+    stats.presentMs += spent;
+    stats.presentMaxMs = Math.max(stats.presentMaxMs, spent);
+  }
+
+  // However many ticks come before the next animation frame, the canvas is updated once, with the
+  // latest picture.
+  function requestPaint() {
+    if (!framePending) {
+      framePending = true;
+      requestAnimationFrame(paint);
+    }
+  }
+
+  // ---- What a screen reader hears: the words the desktop gives, set only when they change.
+
+  function vanes(n) {
+    return n === 1 ? "1 vane" : `${n} vanes`;
+  }
+
+  function describe() {
+    const words = `${vanes(rotor._rotor_vanes())}, ${rotor._rotor_turning() ? "turning" : "stopped"}`;
+    if (canvas.getAttribute("aria-label") !== words)
+      canvas.setAttribute("aria-label", words);
+  }
+
+  // ---- Timer1: a 10 ms period kept against the page's clock.
+  //
+  // The periods lie on a grid that starts when the timer is switched on; each wake-up delivers at
+  // most one tick, and periods that passed while the page was busy are dropped. Ticks never nest:
+  // a tick runs to its end inside one task of the page, and the next can only start in another.
+
+  let due = 0;       // when the next period falls due
+  let pending = 0;   // the timeout that waits for it, 0 while the timer is off
+
+  function arm() {
+    pending = setTimeout(wake, Math.max(0, due - performance.now()));
+  }
+
+  // Follows the rotor's switch of the timer after anything that may have changed it. Switching it
+  // on while it is on keeps the period under way, as Run does during a run.
+  function followTimer() {
+    const on = rotor._rotor_turning() !== 0;
+    if (on && !pending) {
+      due = performance.now() + PERIOD_MS;
+      arm();
+    } else if (!on && pending) {
+      clearTimeout(pending);
+      pending = 0;
+    }
+  }
+
+  function wake() {
+    pending = 0;
+    const now = performance.now();
+    if (now >= due) {
+      const started = performance.now();
+      const on = rotor._rotor_tick() !== 0;
+      const finished = performance.now();
+      stats.ticks += 1;
+      stats.tickMs += finished - started;
+      stats.tickMaxMs = Math.max(stats.tickMaxMs, finished - started);
+      if (!on)
+        stats.stoppedAt = finished;
+      const missed = Math.floor((now - due) / PERIOD_MS);
+      stats.dropped += missed;
+      due += (missed + 1) * PERIOD_MS;
+      requestPaint();
+      describe();
+      if (!on)
+        return;
+    }
+    arm();
+  }
+
+  // ---- The window's events.
+
+  function run() {
+    stats.runStartedAt = performance.now();
+    stats.stoppedAt = 0;
+    rotor._rotor_run(); // the hub bar: the picture changes before the first tick
+    followTimer();
+    requestPaint();
+    describe();
+  }
+
+  function choose(index) {
+    rotor._rotor_choose(index); // draws nothing; the next tick uses the new values
+    describe();
+  }
+
+  runButton.addEventListener("click", run);
+  // The window's activation: the drawing area's persistent image on (again, harmlessly).
+  window.addEventListener("focus", () => rotor && rotor._rotor_activate());
+
+  // A move to a screen of another density (or a zoom) redraws the picture at the new ratio.
+  function watchRatio() {
+    const ratio = window.devicePixelRatio || 1;
+    matchMedia(`(resolution: ${ratio}dppx)`).addEventListener("change", () => {
+      rotor._rotor_set_ratio(window.devicePixelRatio || 1);
+      sizeCanvas();
+      requestPaint();
+      watchRatio();
+    }, { once: true });
+  }
+
+  // ---- The menu: a menu bar with one menu, worked by pointer or keyboard.
+
+  let returnFocusTo = null;
+
+  function items() {
+    return Array.from(menu.querySelectorAll('[role="menuitem"]'));
+  }
+
+  function openMenu(focusIndex) {
+    if (menu.hidden) {
+      if (document.activeElement !== menuTitle)
+        returnFocusTo = document.activeElement;
+      menu.hidden = false;
+      menuTitle.setAttribute("aria-expanded", "true");
+    }
+    const list = items();
+    list[(focusIndex + list.length) % list.length].focus();
+  }
+
+  function closeMenu(focusTitle) {
+    if (menu.hidden)
+      return;
+    menu.hidden = true;
+    menuTitle.setAttribute("aria-expanded", "false");
+    if (focusTitle)
+      menuTitle.focus();
+  }
+
+  // After a choice the focus goes back where it was before the keyboard or the pointer went to the
+  // menu, as on the desktop; a menu reached by Tab gives it back to its title.
+  function leaveMenu() {
+    (returnFocusTo && document.contains(returnFocusTo) ? returnFocusTo : menuTitle).focus();
+    returnFocusTo = null;
+  }
+
+  function chooseFromMenu(item) {
+    closeMenu(false);
+    choose(Number(item.dataset.preset));
+    leaveMenu();
+  }
+
+  function buildMenu() {
+    const count = rotor._rotor_preset_count();
+    for (let i = 0; i < count; ++i) {
+      const item = document.createElement("li");
+      item.setAttribute("role", "menuitem");
+      item.id = rotor.UTF8ToString(rotor._rotor_preset_item(i));
+      item.textContent = rotor.UTF8ToString(rotor._rotor_preset_caption(i));
+      item.tabIndex = -1;
+      item.dataset.preset = String(i);
+      item.addEventListener("click", () => chooseFromMenu(item));
+      item.addEventListener("mousemove", () => item.focus());
+      menu.append(item);
+    }
+  }
+
+  menuTitle.addEventListener("blur", (event) => {
+    if (menu.hidden && !menu.contains(event.relatedTarget) && event.relatedTarget !== returnFocusTo)
+      returnFocusTo = null; // left by Tab or the pointer: nothing to return to later
+  });
+
+  menuTitle.addEventListener("pointerdown", () => {
+    if (document.activeElement !== menuTitle && menu.hidden)
+      returnFocusTo = document.activeElement;
+  });
+
+  menuTitle.addEventListener("click", () => {
+    if (menu.hidden)
+      openMenu(0);
+    else
+      closeMenu(true);
+  });
+
+  menuTitle.addEventListener("keydown", (event) => {
+    switch (event.key) {
+    case "ArrowDown": case "Enter": case " ":
+      openMenu(0);
+      break;
+    case "ArrowUp":
+      openMenu(-1);
+      break;
+    case "Escape": // out of the menu bar, back where Alt came from
+      leaveMenu();
+      break;
+    default:
+      return;
+    }
+    event.preventDefault();
+  });
+
+  menu.addEventListener("keydown", (event) => {
+    const list = items();
+    const at = list.indexOf(document.activeElement);
+    switch (event.key) {
+    case "ArrowDown": list[(at + 1) % list.length].focus(); break;
+    case "ArrowUp": list[(at - 1 + list.length) % list.length].focus(); break;
+    case "Home": list[0].focus(); break;
+    case "End": list[list.length - 1].focus(); break;
+    case "Enter": case " ":
+      if (at >= 0)
+        chooseFromMenu(list[at]);
+      break;
+    case "Escape": closeMenu(true); break;
+    case "Tab": closeMenu(false); return; // the focus moves on as usual
+    default: return;
+    }
+    event.preventDefault();
+  });
+
+  document.addEventListener("pointerdown", (event) => {
+    if (!menuTitle.parentElement.contains(event.target))
+      closeMenu(false);
+  });
+
+  // Alt pressed and let go on its own reaches the menu bar, as on the desktop.
+  let altAlone = false;
+  document.addEventListener("keydown", (event) => { altAlone = event.key === "Alt"; });
+  document.addEventListener("keyup", (event) => {
+    if (event.key === "Alt" && altAlone) {
+      event.preventDefault();
+      if (menu.hidden && document.activeElement !== menuTitle) {
+        returnFocusTo = document.activeElement;
+        menuTitle.focus();
+      } else if (menu.hidden) {
+        leaveMenu(); // Alt again leaves the menu bar
+      }
+    }
+    altAlone = false;
+  });
+
+  // ---- Start: load before the window is first shown, then the activation.
+
+  function fail(error) {
+    console.error("Rotavel Motion could not start:", error);
+    status.textContent = "The rotor could not be started in this browser.";
+    status.hidden = false;
+    document.body.classList.add("ready");
+    windowArea.setAttribute("aria-busy", "false");
+  }
+
+  createRotor().then((module) => {
+    rotor = module;
+    rotor._rotor_open(window.devicePixelRatio || 1); // the load
+    buildMenu();
+    sizeCanvas();
+    paint(); // the background alone: nothing is drawn before the first Run
+    describe();
+    watchRatio();
+    windowArea.setAttribute("aria-busy", "false");
+    document.body.classList.add("ready");
+    runButton.focus();
+    rotor._rotor_activate();
+  }, fail);
+})();

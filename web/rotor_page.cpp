@@ -1,0 +1,174 @@
+// The rotor on the page: the unchanged rotor logic drawing on the off-screen image, a timer the
+// page's script drives, and the few functions that script calls. Everything runs on the page's
+// one thread, called from the script's event handlers.
+#include "scene/presets.h"
+#include "scene/rotor.h"
+#include "surface/image_surface.h"
+#include "surface/manual_timer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <emscripten/emscripten.h>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace rotavel;
+
+// The frame's yield returns at once: the page's events are the browser's to deliver, and a click
+// that comes while a frame runs is handled after the frame returns, stop test included.
+class ImmediateHost final : public scene::Host {
+public:
+    void processPendingEvents() override {}
+};
+
+// A changed rectangle, in device pixels; the script reads it as four 32-bit words.
+struct Changed {
+    std::int32_t x = 0, y = 0, width = 0, height = 0;
+};
+
+struct Page {
+    explicit Page(double ratio) : image(ratio) {}
+
+    surface::ImageSurface image;
+    surface::ManualTimer timer;
+    ImmediateHost host;
+    scene::Rotor rotor{image, timer, host};
+    // What the canvas takes: RGBA bytes, the image's size, kept up to date where it changed.
+    std::vector<std::uint8_t> rgba;
+    Changed changed;
+};
+
+std::unique_ptr<Page> g_page;
+
+// Copies the rectangle the image reports changed into the RGBA bytes. The image holds 0xFFRRGGBB
+// words (bytes B, G, R, A in memory); the canvas wants R, G, B, A.
+void present(Page& page) {
+    // The image reports logical pixels, rounded outward; the canvas is at device pixels.
+    const surface::Rect changed = page.image.present();
+    const double ratio = page.image.devicePixelRatio();
+    const surface::PixelBuffer& image = page.image.image();
+    const int width = image.width(), height = image.height();
+    Changed rect;
+    if (!changed.empty()) {
+        const int x0 = std::max(0, int(std::floor(changed.x * ratio)));
+        const int y0 = std::max(0, int(std::floor(changed.y * ratio)));
+        const int x1 = std::min(width, int(std::ceil((changed.x + changed.width) * ratio)));
+        const int y1 = std::min(height, int(std::ceil((changed.y + changed.height) * ratio)));
+        if (x1 > x0 && y1 > y0)
+            rect = {x0, y0, x1 - x0, y1 - y0};
+    }
+    page.changed = rect;
+    for (int y = rect.y; y < rect.y + rect.height; ++y) {
+        const std::uint32_t* from = image.row(y) + rect.x;
+        std::uint8_t* to = page.rgba.data() + (std::size_t(y) * width + rect.x) * 4;
+        for (int x = 0; x < rect.width; ++x, ++from, to += 4) {
+            const std::uint32_t p = *from;
+            to[0] = std::uint8_t(p >> 16);
+            to[1] = std::uint8_t(p >> 8);
+            to[2] = std::uint8_t(p);
+            to[3] = 0xFF;
+        }
+    }
+}
+
+void allocate(Page& page) {
+    const surface::PixelBuffer& image = page.image.image();
+    page.rgba.assign(std::size_t(image.width()) * image.height() * 4, 0);
+}
+
+std::string g_text; // the last string handed out; the script copies it at once
+
+const char* text(std::string_view s) {
+    g_text.assign(s);
+    return g_text.c_str();
+}
+
+bool validPreset(int index) {
+    return index >= 0 && index < int(scene::kPresets.size());
+}
+
+} // namespace
+
+extern "C" {
+
+// The window's creation and load: the image at the screen's device pixel ratio, then the rotor's
+// start-up values and coordinates. Calling it again starts over.
+EMSCRIPTEN_KEEPALIVE void rotor_open(double ratio) {
+    g_page = std::make_unique<Page>(ratio);
+    g_page->timer.setTickHandler([] { g_page->rotor.tick(); });
+    allocate(*g_page);
+    g_page->rotor.load();
+}
+
+EMSCRIPTEN_KEEPALIVE void rotor_activate() {
+    g_page->rotor.activate();
+}
+
+EMSCRIPTEN_KEEPALIVE void rotor_run() {
+    g_page->rotor.run();
+}
+
+// The preset at `index` in menu order; an index out of range changes nothing.
+EMSCRIPTEN_KEEPALIVE void rotor_choose(int index) {
+    if (validPreset(index))
+        g_page->rotor.choose(scene::kPresets[std::size_t(index)]);
+}
+
+// One due period of the timer: a tick, if it is on. Returns whether it is still on.
+EMSCRIPTEN_KEEPALIVE int rotor_tick() {
+    g_page->timer.fire();
+    return g_page->timer.isEnabled();
+}
+
+EMSCRIPTEN_KEEPALIVE int rotor_turning() {
+    return g_page->timer.isEnabled();
+}
+
+EMSCRIPTEN_KEEPALIVE int rotor_vanes() {
+    return g_page->rotor.nvanes();
+}
+
+EMSCRIPTEN_KEEPALIVE int rotor_preset_count() {
+    return int(scene::kPresets.size());
+}
+
+// The menu item's name and caption of a preset; the string lasts until the next such call.
+EMSCRIPTEN_KEEPALIVE const char* rotor_preset_item(int index) {
+    return validPreset(index) ? text(scene::kPresets[std::size_t(index)].item) : text("");
+}
+
+EMSCRIPTEN_KEEPALIVE const char* rotor_preset_caption(int index) {
+    return validPreset(index) ? text(scene::kPresets[std::size_t(index)].caption) : text("");
+}
+
+// A move to a screen of another density: the picture is drawn again at the new ratio and the
+// whole of it counts as changed at the next present.
+EMSCRIPTEN_KEEPALIVE void rotor_set_ratio(double ratio) {
+    g_page->image.setDevicePixelRatio(ratio);
+    allocate(*g_page);
+}
+
+EMSCRIPTEN_KEEPALIVE int rotor_pixel_width() {
+    return g_page->image.image().width();
+}
+
+EMSCRIPTEN_KEEPALIVE int rotor_pixel_height() {
+    return g_page->image.image().height();
+}
+
+// Brings the RGBA bytes up to date and returns where they changed since the last present
+// (x, y, width, height; empty when nothing did).
+EMSCRIPTEN_KEEPALIVE const Changed* rotor_present() {
+    present(*g_page);
+    return &g_page->changed;
+}
+
+EMSCRIPTEN_KEEPALIVE const std::uint8_t* rotor_rgba() {
+    return g_page->rgba.data();
+}
+
+} // extern "C"
