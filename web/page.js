@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The page's side of Rotavel Motion: the window's events handed to the rotor, the 10 ms timer, the
 // picture copied to the canvas once per animation frame, the menu's keyboard and what a screen
 // reader is told. The rotor itself, its drawing and its pixels are the WebAssembly module's.

@@ -1,3 +1,6 @@
+// SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+// SPDX-License-Identifier: MIT
+
 // The rotor on the page: the unchanged rotor logic drawing on the off-screen image, a timer the
 // page's script drives, and the few functions that script calls. Everything runs on the page's
 // one thread, called from the script's event handlers.

@@ -1,4 +1,8 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 """The page's cost in Debian's headless chromium, from the browser's own clocks: a whole 8-vane run,
 the time inside ticks and canvas updates as the page measures them, and the renderer's main-thread
 busy time from its performance metrics; a screenshot of the window mid-animation on the way.

@@ -1,3 +1,6 @@
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 """The page in Debian's headless chromium, driven through chromium-driver: a local server for the
 built site, a browser with an empty profile and no network use of its own, and the few things the
 page tests and the timing script ask of it."""

@@ -1,4 +1,8 @@
 #!/usr/bin/python3
+
+# SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
+# SPDX-License-Identifier: MIT
+
 """The page in a real browser: its names and layout, the keyboard, the timer's pace, and pictures
 that equal, pixel for pixel, what the headless driver saves for the same events.
 
