@@ -109,7 +109,8 @@ bool findBackground(std::FILE* trace, const QImage& shot, int& left, int& top) {
     using rotavel::uitest::kPictureWidth;
     HeadlessDriver driver(trace, stderr);
     play(driver, "load\nactivate\n");
-    const QImage background = driver.image().image().convertToFormat(QImage::Format_RGB32);
+    const QImage background =
+        rotavel::surface::qImageView(driver.image().image()).convertToFormat(QImage::Format_RGB32);
     const std::uint64_t wanted = hashImage(background).whole;
     const int from = rotavel::uitest::kRunButton.x + rotavel::uitest::kRunButton.w;
     const auto* strip = reinterpret_cast<const QRgb*>(background.constScanLine(0)) + from;
