@@ -3,9 +3,35 @@
 
 #include "scene/rotor.h"
 
+#include <array>
 #include <cmath>
 
 namespace rotavel::scene {
+
+namespace {
+
+// Every circle of a frame starts at angle 0 and steps through the same 64 angles: 1,150 cosines
+// and sines a frame for 8 vanes. They are worked out once, from the same sums of 0.1 the arc's
+// loop makes, so every point comes out exactly as if computed afresh.
+struct Turn {
+    double cos, sin;
+};
+constexpr int kKnownTurns = 64;
+
+const std::array<Turn, kKnownTurns>& turnsFromZero() {
+    static const std::array<Turn, kKnownTurns> turns = [] {
+        std::array<Turn, kKnownTurns> steps{};
+        double t = 0;
+        for (Turn& step : steps) {
+            step = {std::cos(t), std::sin(t)};
+            t += 0.1;
+        }
+        return steps;
+    }();
+    return turns;
+}
+
+} // namespace
 
 void Rotor::load() {
     if (m_closed)
@@ -89,9 +115,15 @@ void Rotor::line3d(double a, double b, double, double x, double y, double) {
 }
 
 void Rotor::arc3dxy(double crx, double cry, double, double a, double b, double r) {
-    for (double t = a; t <= b; t += 0.1) {
-        const auto px = static_cast<float>(crx + r * std::cos(t));
-        const auto py = static_cast<float>(cry + r * std::sin(t));
+    const std::array<Turn, kKnownTurns>& known = turnsFromZero();
+    const bool fromZero = a == 0 && !std::signbit(a); // from -0 the sines keep their sign
+    int step = 0;
+    for (double t = a; t <= b; t += 0.1, ++step) {
+        const bool isKnown = fromZero && step < kKnownTurns;
+        const double cos = isKnown ? known[step].cos : std::cos(t);
+        const double sin = isKnown ? known[step].sin : std::sin(t);
+        const auto px = static_cast<float>(crx + r * cos);
+        const auto py = static_cast<float>(cry + r * sin);
         if (t == a) {
             m_area.PSet(px, py);
         } else {

@@ -48,6 +48,21 @@ TEST(Plotting, ClosedCircleIsOnePointThen63SegmentsPastTheStart) {
     EXPECT_GT(c.back().y1, 0) << "the last segment ends just past the start point";
 }
 
+// Past the circle's 64 angles, and from -0, the points are still the fresh cosines and sines.
+TEST(Plotting, LongerArcsAndArcsFromMinusZeroKeepExactPoints) {
+    Plotter p;
+    p.rotor.arc3dxy(0, 0, 10, 0, 7, 1);
+    const auto& c = p.log.calls();
+    ASSERT_EQ(c.size(), 71u);
+    double t = 0;
+    for (std::size_t k = 0; k < c.size(); ++k, t += 0.1) {
+        EXPECT_EQ(c[k].x1, float(std::cos(t))) << k;
+        EXPECT_EQ(c[k].y1, float(std::sin(t))) << k;
+    }
+    p.rotor.arc3dxy(0, -0.0, 10, -0.0, 0, 1);
+    EXPECT_TRUE(std::signbit(p.log.calls().back().y1)) << "-0 + sin(-0) is -0";
+}
+
 TEST(Plotting, ArcAboutAPivotScalesAndShifts) {
     Plotter p;
     p.rotor.arc3dxy(3.5, -2, 10, 0, 6.3, 2);
