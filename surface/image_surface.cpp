@@ -53,20 +53,38 @@ ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double device
 ImageSurface::~ImageSurface() = default;
 
 Rect ImageSurface::present() {
-    const Box changed = m_rasteriser->flush();
-    if (changed.empty())
-        return {};
+    const Bands& changed = m_rasteriser->flush();
     // Device pixels [x0, x1 + 1) cover logical [x0 / ratio, (x1 + 1) / ratio); rounding can only
     // push the ends outward.
-    const auto down = [this](int device, int most) {
-        return std::clamp(int(std::floor(device / m_ratio)), 0, most);
+    const auto logical = [this](const Box& box) {
+        const auto down = [this](int device, int most) {
+            return std::clamp(int(std::floor(device / m_ratio)), 0, most);
+        };
+        const auto up = [this](int device, int most) {
+            return std::clamp(int(std::ceil(device / m_ratio)), 0, most);
+        };
+        const int x0 = down(box.x0, kWidth), y0 = down(box.y0, kHeight);
+        const int x1 = up(box.x1 + 1, kWidth), y1 = up(box.y1 + 1, kHeight);
+        return Rect{x0, y0, x1 - x0, y1 - y0};
     };
-    const auto up = [this](int device, int most) {
-        return std::clamp(int(std::ceil(device / m_ratio)), 0, most);
-    };
-    const int x0 = down(changed.x0, kWidth), y0 = down(changed.y0, kHeight);
-    const int x1 = up(changed.x1 + 1, kWidth), y1 = up(changed.y1 + 1, kHeight);
-    return {x0, y0, x1 - x0, y1 - y0};
+    // A band joins the one above when that wastes few pixels: each rectangle costs the screen a
+    // request of its own.
+    constexpr int kWorthARequest = 1024;
+    const auto area = [](const Box& b) { return (b.x1 - b.x0 + 1) * (b.y1 - b.y0 + 1); };
+    m_presentedBands.clear();
+    Box run;
+    changed.forEach([&](const Box& band) {
+        Box joined = run;
+        joined.add(band);
+        if (!run.empty() && area(joined) - area(run) - area(band) > kWorthARequest) {
+            m_presentedBands.push_back(logical(run));
+            joined = band;
+        }
+        run = joined;
+    });
+    if (!run.empty())
+        m_presentedBands.push_back(logical(run));
+    return changed.empty() ? Rect{} : logical(changed.bounds());
 }
 
 // The background and a fresh image showing it, at the current ratio.
@@ -75,6 +93,8 @@ void ImageSurface::allocate() {
                                m_ratio, 0xFF000000u | toRgb(kBackColor));
     drawBackgroundPicture(m_background);
     m_image = m_background;
+    m_presentedBands.clear();
+    m_presentedBands.reserve(std::size_t(m_image.height() / Bands::kRows + 1));
 }
 
 void ImageSurface::setDevicePixelRatio(double ratio) {

@@ -10,6 +10,8 @@
 #include "surface/surface.h"
 
 #include <memory>
+#include <span>
+#include <vector>
 
 namespace rotavel::surface {
 
@@ -49,6 +51,9 @@ public:
     // call: what clears erased and what was drawn. Empty when nothing changed; all of the image
     // after it was made or re-rendered at another ratio.
     Rect present();
+    // The same change band by band: rectangles inside the one `present` returned that between
+    // them hold every pixel it changed, top to bottom. Valid until the next `present`.
+    std::span<const Rect> presentedBands() const { return m_presentedBands; }
     // The persistent image, at device pixels with its device pixel ratio set: what the last
     // `present` left, plus whatever strokes the rasteriser has composited since.
     const PixelBuffer& image() const { return m_image; }
@@ -81,6 +86,7 @@ private:
     double m_ratio = 1.0;
     PixelBuffer m_background; // background colour and picture, cached at the current ratio
     PixelBuffer m_image;
+    std::vector<Rect> m_presentedBands; // room for every band, made with the image
 
     State m_state;
     bool m_autoRedraw = false;

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "surface/bands.h"
 #include "surface/geometry.h"
 #include "surface/pixel_buffer.h"
 
@@ -33,9 +34,10 @@ public:
     // A round dot as wide as the pen.
     virtual void dot(Point at) = 0;
     // Puts every stroke drawn so far into the image's pixels; a rasteriser may hold strokes back
-    // until then (or until the pen colour changes). Returns a box, in device pixels, holding
-    // every pixel that strokes or clears changed since the previous flush.
-    virtual Box flush() = 0;
+    // until then (or until the pen colour changes). Returns, in device pixels, bands holding
+    // every pixel that strokes or clears changed since the previous flush; they stay as they are
+    // until the next call.
+    virtual const Bands& flush() = 0;
     // The image shows the background again; strokes held back are dropped.
     virtual void clear() = 0;
 };

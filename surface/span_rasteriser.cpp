@@ -125,7 +125,9 @@ void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
     m_stride = m_width + kMaskPadding;
     m_mask.assign(std::size_t(m_stride) * m_height, 0);
     m_heldLongBox = m_heldShort = Box{};
-    m_changed = Box{0, 0, m_width - 1, m_height - 1}; // a new image: every pixel is news
+    m_changed = Bands(m_height);
+    m_changed.add({0, 0, m_width - 1, m_height - 1}); // a new image: every pixel is news
+    m_flushed = Bands(m_height);
     m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
     m_drawn.markAll(m_width); // what the image holds now is unknown: the first clear restores all
@@ -265,7 +267,7 @@ void SpanRasteriser::composite() {
     const std::size_t maskStride = std::size_t(m_stride);
     int* const drawnLo = m_drawn.lo.data();
     int* const drawnHi = m_drawn.hi.data();
-    Box changed;
+    int top = INT_MAX, bottom = -1; // rows changed
     drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
         std::uint32_t* const pixels = image + y * stride;
@@ -276,21 +278,23 @@ void SpanRasteriser::composite() {
         if (hi > lastColumn)
             std::memset(mask + width, 0, std::size_t(hi - lastColumn));
         if (first <= last) {
+            m_changed.addRow(y, first, last);
             drawnLo[y] = std::min(drawnLo[y], first);
             drawnHi[y] = std::max(drawnHi[y], last);
-            changed.x0 = std::min(changed.x0, first), changed.x1 = std::max(changed.x1, last);
-            changed.y0 = std::min(changed.y0, y), changed.y1 = y;
+            top = std::min(top, y);
+            bottom = y;
         }
     });
-    // An empty box leaves the rows drawn as they were.
-    m_drawn.top = std::min(m_drawn.top, changed.y0);
-    m_drawn.bottom = std::max(m_drawn.bottom, changed.y1);
-    m_changed.add(changed);
+    // No row changed leaves the rows drawn as they were.
+    m_drawn.top = std::min(m_drawn.top, top);
+    m_drawn.bottom = std::max(m_drawn.bottom, bottom);
 }
 
-Box SpanRasteriser::flush() {
+const Bands& SpanRasteriser::flush() {
     composite();
-    return std::exchange(m_changed, Box{});
+    std::swap(m_changed, m_flushed);
+    m_changed.clear();
+    return m_flushed;
 }
 
 void SpanRasteriser::clear() {
@@ -301,13 +305,10 @@ void SpanRasteriser::clear() {
     });
     if (m_drawn.empty())
         return;
-    Box erased;
     m_drawn.drain([&](int y, int lo, int hi) {
         std::memcpy(m_image->row(y) + lo, m_background->row(y) + lo, std::size_t(hi - lo + 1) * 4);
-        erased.x0 = std::min(erased.x0, lo), erased.x1 = std::max(erased.x1, hi);
-        erased.y0 = std::min(erased.y0, y), erased.y1 = y;
+        m_changed.addRow(y, lo, hi);
     });
-    m_changed.add(erased);
 }
 
 } // namespace rotavel::surface

@@ -31,7 +31,7 @@ public:
     void setPen(std::uint32_t colour, int width) override;
     void segment(Point from, Point to) override;
     void dot(Point at) override;
-    Box flush() override;
+    const Bands& flush() override;
     void clear() override;
 
 private:
@@ -92,7 +92,8 @@ private:
     Box m_heldLongBox; // every held long stroke's pixels
     RowSpans m_heldLong;
     RowSpans m_drawn; // image rows drawn since clear
-    Box m_changed;    // image pixels drawn or cleared since the last flush
+    Bands m_changed;  // image pixels drawn or cleared since the last flush
+    Bands m_flushed;  // what the last flush returned
 };
 
 } // namespace rotavel::surface

@@ -22,10 +22,13 @@ DrawingArea::DrawingArea(QWidget* parent) : QFrame(parent), m_surface(devicePixe
 }
 
 void DrawingArea::present() {
-    const surface::Rect changed = m_surface.present();
-    if (!changed.empty())
-        update(QRect(changed.x, changed.y, changed.width, changed.height)
-                   .translated(contentsRect().topLeft()));
+    if (m_surface.present().empty())
+        return;
+    // Band by band: the background between vanes that lie apart is not sent again.
+    QRegion changed;
+    for (const surface::Rect& band : m_surface.presentedBands())
+        changed += QRect(band.x, band.y, band.width, band.height);
+    update(changed.translated(contentsRect().topLeft()));
 }
 
 void DrawingArea::paintEvent(QPaintEvent* event) {

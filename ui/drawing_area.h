@@ -15,8 +15,9 @@ namespace rotavel::ui {
 
 // `Picture1` on screen: a framed view of the off-screen persistent image the rotor draws on.
 // After anything that drew, present() composites the strokes and asks for a repaint of the
-// rectangle that changed and nothing more; the paint event only copies the exposed pixels of the
-// image. Repaints come only from the event loop, so a cleared or half-drawn frame is never shown.
+// rows that changed, band by band, and nothing more; the paint event only copies the exposed pixels
+// of the image. Repaints come only from the event loop, so a cleared or half-drawn frame is never
+// shown.
 //
 // The image is kept at the device pixel ratio of the screen the window is on: geometry and pen
 // widths stay in logical pixels while a dense screen gets a crisp picture.

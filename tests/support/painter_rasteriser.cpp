@@ -23,6 +23,7 @@ void PainterRasteriser::attach(PixelBuffer& image, const PixelBuffer& background
     m_painter.setRenderHint(QPainter::Antialiasing);
     m_painter.setPen(m_pen);
     m_changed = true;
+    m_flushed = Bands(image.height());
 }
 
 void PainterRasteriser::detach() {
@@ -52,10 +53,11 @@ void PainterRasteriser::dot(Point at) {
     m_changed = true;
 }
 
-Box PainterRasteriser::flush() {
-    if (!m_image || !std::exchange(m_changed, false))
-        return {};
-    return {0, 0, m_image->width() - 1, m_image->height() - 1};
+const Bands& PainterRasteriser::flush() {
+    m_flushed.clear();
+    if (m_image && std::exchange(m_changed, false))
+        m_flushed.add({0, 0, m_image->width() - 1, m_image->height() - 1});
+    return m_flushed;
 }
 
 void PainterRasteriser::clear() {

@@ -23,7 +23,7 @@ public:
     void setPen(std::uint32_t colour, int width) override;
     void segment(Point from, Point to) override;
     void dot(Point at) override;
-    Box flush() override;
+    const Bands& flush() override;
     void clear() override;
 
 private:
@@ -32,6 +32,7 @@ private:
     QImage m_view; // m_image's pixels
     QPainter m_painter;
     bool m_changed = false; // drawn or cleared since the last flush: then all of it counts
+    Bands m_flushed;
     QPen m_pen{QColor(Qt::white), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin};
 };
 
