@@ -10,7 +10,7 @@ namespace rotavel::ui {
 class DrawingArea;
 
 // The frame's yield on screen. The picture is presented first (the frame's strokes composited and
-// the rectangle they changed queued for repaint), then one pass over the application's pending
+// the bands of rows they changed queued for repaint), then one pass over the application's pending
 // events (that repaint, clicks, a close), never waiting for new ones; a test may give a yield of
 // its own to take that pass's place.
 class EventLoopHost final : public scene::Host {

@@ -8,7 +8,7 @@
 // window only through three small interfaces, each realised here on Qt Widgets:
 //   - surface::Surface by the off-screen persistent image (surface::ImageSurface) that DrawingArea
 //     (`Picture1`) shows: the rotor draws on the image itself, and after each drawing event the
-//     area repaints only the rectangle that changed;
+//     area repaints only the bands of rows that changed;
 //   - surface::Timer by AnimationTimer (`Timer1`): a steady 10 ms period (surface::Timer keeps
 //     ticks from nesting);
 //   - scene::Host by EventLoopHost: the frame's yield, which presents the picture and then makes
