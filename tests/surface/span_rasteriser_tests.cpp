@@ -425,11 +425,13 @@ TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
         ImageSurface area(ratio);
         const QImage background = backgroundAt(ratio);
         inPixels(area, 1, 0x00FFFFFF);
+        area.Cls(); // the first clear restores every pixel; from here only what was drawn
         for (const int width : {1, 3, 9, 30}) {
             area.setDrawWidth(width);
             area.Line(ImageSurface::kWidth - 0.5f, -20, ImageSurface::kWidth - 0.5f, 500);
             area.Line(-20, ImageSurface::kHeight - 0.2f, 500, ImageSurface::kHeight - 0.2f);
             area.Line(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+            area.Line(-20, 100, 500, 100);
             area.PSet(ImageSurface::kWidth, 0);
             area.setForeColor(width % 2 ? 0x0000FF00 : 0x00FFFFFF);
         }
