@@ -21,9 +21,12 @@ from page_session import Browser, serve  # noqa: E402
 
 SITE, HEADLESS, RATIO = sys.argv[1], sys.argv[2], float(sys.argv[3])
 
+PERIOD_SECONDS = 0.01
 RUN_SECONDS = 5.03  # 503 ticks of 10 ms
 # The page keeps 1 % in a tab of its own; a shared test machine gets a little more.
 RUN_TOLERANCE = 0.02
+# A stall of a shared machine drops a few periods; a page that cannot keep up drops many.
+MOST_DROPPED = 50
 
 MENU = [("oone", "1 vane "), ("mvn1", "2 Vanes"), ("tthree", "3 vanes"), ("mv2", "4 vanes"),
         ("ffive", "5 vanes"), ("ssix", "6 vanes"), ("eeight", "8 vanes")]
@@ -85,6 +88,7 @@ class Page(unittest.TestCase):
         b.wait_for("rotavelStats.stoppedAt > 0", timeout=RUN_SECONDS * 3)
         stats = b.js("return rotavelStats;")
         self.seconds = (stats["stoppedAt"] - stats["runStartedAt"]) / 1000
+        self.dropped = stats["dropped"]
         self.assertEqual(stats["ticks"], 503)
         # Roughly one canvas update per animation frame, not one per tick.
         self.assertLess(stats["presents"], stats["ticks"])
@@ -97,8 +101,13 @@ class Page(unittest.TestCase):
         self.assertEqual(b.js("return rotavelStats.ticks;"), 503)
 
     def assertPace(self):
-        self.assertAlmostEqual(self.seconds, RUN_SECONDS, delta=RUN_SECONDS * RUN_TOLERANCE,
-                               msg=f"{self.browser.js('return rotavelStats.dropped;')} periods dropped")
+        """The ticks keep to the 10 ms grid: the run lasts the periods that passed, ticked or
+        dropped, so a timer that drifts or keeps another period fails even when a busy machine
+        has dropped a few of them and lengthened the run by as much."""
+        self.assertAlmostEqual(self.seconds, RUN_SECONDS + self.dropped * PERIOD_SECONDS,
+                               delta=RUN_SECONDS * RUN_TOLERANCE,
+                               msg=f"{self.dropped} periods dropped")
+        self.assertLessEqual(self.dropped, MOST_DROPPED, "the page does not keep up with its timer")
 
     def test_names_layout_and_the_picture_before_any_run(self):
         b = self.browser
