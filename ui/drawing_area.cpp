@@ -44,8 +44,12 @@ void DrawingArea::paintEvent(QPaintEvent* event) {
             continue;
         const QRectF source(QPointF(target.topLeft() - interior.topLeft()) * ratio,
                             QSizeF(target.size()) * ratio);
+        // Clipped to one rectangle, the copy is a row-by-row blit; clipped to a region of
+        // several, QtGui fills it span by span and hands tall ones to its thread pool.
+        painter.setClipRect(target);
         painter.drawImage(QPointF(target.topLeft()), image, source);
     }
+    painter.setClipping(false);
     if (!interior.contains(event->rect())) { // the border is exposed too
         painter.setCompositionMode(QPainter::CompositionMode_SourceOver);
         drawFrame(&painter);
