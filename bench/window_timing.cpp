@@ -76,12 +76,13 @@ long contextSwitches() {
 // User and system time of this process so far.
 struct Cpu {
     double userMs = 0, systemMs = 0;
+    long switches = 0; // context switches of all its threads, a handover to a helper thread too
 };
 Cpu cpuMs() {
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);
     auto ms = [](timeval t) { return t.tv_sec * 1000.0 + t.tv_usec / 1000.0; };
-    return {ms(usage.ru_utime), ms(usage.ru_stime)};
+    return {ms(usage.ru_utime), ms(usage.ru_stime), usage.ru_nvcsw + usage.ru_nivcsw};
 }
 
 // The local X server's process: the peer of a fresh connection to its socket; 0 if unknown.
@@ -165,6 +166,7 @@ struct Run {
     double serverCpuPercent = -1; // the X server's, over the same time
     double bytesPerFrame = 0;
     double pixelsPerFrame = 0; // of the picture, repainted
+    double switchesPerFrame = 0;
     int buttonPaints = 0;
 };
 
@@ -218,6 +220,7 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
         run.serverCpuPercent = 100.0 * (processCpuMs(server) - serverBefore) / run.wallMs;
     run.bytesPerFrame = (bytesWritten() - bytesBefore) / std::max(1, run.ticks);
     run.pixelsPerFrame = pixels / std::max(1, run.ticks);
+    run.switchesPerFrame = double(cpuAfter.switches - cpuBefore.switches) / std::max(1, run.ticks);
     return run;
 }
 
@@ -331,13 +334,13 @@ int main(int argc, char* argv[]) {
         std::printf("run %d: %.3f s for %d ticks [%s]; interval median %.2f ms, p99 %.2f ms, "
                     "max %.2f ms; frame median %.2f ms, max %.2f ms; CPU %.1f%% of one core "
                     "(%.1f%% user), X server %.1f%%; a frame: %.0f bytes written, %.0f pixels of "
-                    "the picture "
-                    "repainted; %d repaints of Run\n",
+                    "the picture repainted, %.1f context switches; %d repaints of Run\n",
                     r, run.wallMs / 1000, run.ticks, verdict(wallMet),
                     percentile(run.intervals, 0.5), percentile(run.intervals, 0.99),
                     percentile(run.intervals, 1.0), percentile(run.frames, 0.5),
                     percentile(run.frames, 1.0), run.cpuPercent, run.userPercent,
-                    run.serverCpuPercent, run.bytesPerFrame, run.pixelsPerFrame, run.buttonPaints);
+                    run.serverCpuPercent, run.bytesPerFrame, run.pixelsPerFrame,
+                    run.switchesPerFrame, run.buttonPaints);
     }
     const double median = percentile(allIntervals, 0.5), p99 = percentile(allIntervals, 0.99);
     double sum = 0;
