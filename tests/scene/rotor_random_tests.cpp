@@ -58,6 +58,22 @@ struct Event {
     int yieldsLater = 0;            // Queue: yields that go by before it is handled
 };
 
+// The queued events due at this yield, in the order they arrived; the others stay queued, a yield
+// nearer.
+std::vector<Event> takeDue(std::vector<Event>& pending) {
+    std::vector<Event> due, later;
+    for (Event e : pending) {
+        if (e.yieldsLater == 0) {
+            due.push_back(e);
+        } else {
+            --e.yieldsLater;
+            later.push_back(e);
+        }
+    }
+    pending = std::move(later);
+    return due;
+}
+
 // How a tick falling due inside a yield reaches the rotor: the timer fired there and then (it must
 // hold the tick until the running tick returns), or kept by the event loop and delivered once the
 // running tick has returned. Either way each tick counts.
@@ -333,17 +349,7 @@ private:
     // The events due at this yield are handled in the order they arrived; the others wait for
     // a later one.
     void yield(std::vector<Piece>& out) {
-        std::vector<Event> due, later;
-        for (Event e : m_pending) {
-            if (e.yieldsLater == 0) {
-                due.push_back(e);
-            } else {
-                --e.yieldsLater;
-                later.push_back(e);
-            }
-        }
-        m_pending = std::move(later);
-        for (const Event& e : due) {
+        for (const Event& e : takeDue(m_pending)) {
             if (m_closed)
                 return;
             switch (e.arrival) {
@@ -542,17 +548,7 @@ public:
 
     void processPendingEvents() override {
         m_log.append({.op = Op::Yield});
-        std::vector<Event> due, later;
-        for (Event e : m_pending) {
-            if (e.yieldsLater == 0) {
-                due.push_back(e);
-            } else {
-                --e.yieldsLater;
-                later.push_back(e);
-            }
-        }
-        m_pending = std::move(later);
-        for (const Event& e : due)
+        for (const Event& e : takeDue(m_pending))
             handle(e);
     }
 
