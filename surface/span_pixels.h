@@ -131,9 +131,12 @@ inline void StrokeCoverage::box<Path::Scalar>(std::uint8_t* row, std::ptrdiff_t 
 }
 
 #if defined(__SSE2__)
+// Inlined where the rasteriser calls it: most boxes are a few quads, which cost little more than
+// the call, and a long stroke's rows of one are worked without the loop over rows.
 template <>
-inline void StrokeCoverage::box<Path::Simd>(std::uint8_t* row, std::ptrdiff_t stride, int rows,
-                                            int quads, float dx, float dy) const {
+[[gnu::always_inline]] inline void
+StrokeCoverage::box<Path::Simd>(std::uint8_t* row, std::ptrdiff_t stride, int rows, int quads,
+                                float dx, float dy) const {
     const float ux = m_ux, uy = m_uy;
     const float u = dx * ux + dy * uy - m_half, w = dy * ux - dx * uy;
     const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
