@@ -22,7 +22,8 @@ from page_session import Browser, serve  # noqa: E402
 SITE, HEADLESS, RATIO = sys.argv[1], sys.argv[2], float(sys.argv[3])
 
 PERIOD_SECONDS = 0.01
-RUN_SECONDS = 503 * PERIOD_SECONDS  # 503 ticks
+TICKS_A_RUN = 503  # four turns
+RUN_SECONDS = TICKS_A_RUN * PERIOD_SECONDS
 # The page keeps 1 % in a tab of its own; a shared test machine gets a little more.
 RUN_TOLERANCE = 0.02
 # A stall of a shared machine drops a few periods; a page that cannot keep up drops many.
@@ -89,7 +90,7 @@ class Page(unittest.TestCase):
         stats = b.js("return rotavelStats;")
         self.seconds = (stats["stoppedAt"] - stats["runStartedAt"]) / 1000
         self.dropped = stats["dropped"]
-        self.assertEqual(stats["ticks"], 503)
+        self.assertEqual(stats["ticks"], TICKS_A_RUN)
         # Roughly one canvas update per animation frame, not one per tick.
         self.assertLess(stats["presents"], stats["ticks"])
         self.assertEqual(self.label(), f"{vanes}, stopped")
@@ -98,7 +99,7 @@ class Page(unittest.TestCase):
         b.js("return new Promise((done) => setTimeout(done, 100));")
         b.animation_frames()
         self.assertIsNone(ImageChops.difference(b.canvas(), last).getbbox())
-        self.assertEqual(b.js("return rotavelStats.ticks;"), 503)
+        self.assertEqual(b.js("return rotavelStats.ticks;"), TICKS_A_RUN)
 
     def assertPace(self):
         """The ticks keep to the 10 ms grid: the run lasts the periods that passed, ticked or
@@ -175,7 +176,7 @@ class Page(unittest.TestCase):
         b.animation_frames()
         self.assertEqual(self.label(), "3 vanes, stopped")
         self.assertIsNone(ImageChops.difference(b.canvas(), before).getbbox())
-        self.assertEqual(b.js("return rotavelStats.ticks;"), 503)
+        self.assertEqual(b.js("return rotavelStats.ticks;"), TICKS_A_RUN)
         self.assertPace()
 
     def test_eight_vanes_chosen_from_the_keyboard_run_with_space(self):
