@@ -167,6 +167,7 @@ struct Run {
     double bytesPerFrame = 0;
     double pixelsPerFrame = 0; // of the picture, repainted
     double switchesPerFrame = 0;
+    double mainSwitchesPerFrame = 0; // of them, the main thread's own
     int buttonPaints = 0;
 };
 
@@ -200,6 +201,7 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
         });
 
     const Cpu cpuBefore = cpuMs();
+    const long mainSwitchesBefore = contextSwitches();
     const double serverBefore = processCpuMs(server);
     const double bytesBefore = bytesWritten();
     const Clock::time_point clicked = Clock::now();
@@ -213,6 +215,7 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
     for (std::size_t i = 1; i < starts.size(); ++i)
         run.intervals.push_back(msBetween(starts[i - 1], starts[i]));
     const Cpu cpuAfter = cpuMs();
+    const long mainSwitches = contextSwitches() - mainSwitchesBefore;
     run.userPercent = 100.0 * (cpuAfter.userMs - cpuBefore.userMs) / run.wallMs;
     run.cpuPercent =
         run.userPercent + 100.0 * (cpuAfter.systemMs - cpuBefore.systemMs) / run.wallMs;
@@ -221,6 +224,7 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
     run.bytesPerFrame = (bytesWritten() - bytesBefore) / std::max(1, run.ticks);
     run.pixelsPerFrame = pixels / std::max(1, run.ticks);
     run.switchesPerFrame = double(cpuAfter.switches - cpuBefore.switches) / std::max(1, run.ticks);
+    run.mainSwitchesPerFrame = double(mainSwitches) / std::max(1, run.ticks);
     return run;
 }
 
@@ -334,13 +338,14 @@ int main(int argc, char* argv[]) {
         std::printf("run %d: %.3f s for %d ticks [%s]; interval median %.2f ms, p99 %.2f ms, "
                     "max %.2f ms; frame median %.2f ms, max %.2f ms; CPU %.1f%% of one core "
                     "(%.1f%% user), X server %.1f%%; a frame: %.0f bytes written, %.0f pixels of "
-                    "the picture repainted, %.1f context switches; %d repaints of Run\n",
+                    "the picture repainted, %.1f context switches (%.1f of the main thread); %d "
+                    "repaints of Run\n",
                     r, run.wallMs / 1000, run.ticks, verdict(wallMet),
                     percentile(run.intervals, 0.5), percentile(run.intervals, 0.99),
                     percentile(run.intervals, 1.0), percentile(run.frames, 0.5),
                     percentile(run.frames, 1.0), run.cpuPercent, run.userPercent,
                     run.serverCpuPercent, run.bytesPerFrame, run.pixelsPerFrame,
-                    run.switchesPerFrame, run.buttonPaints);
+                    run.switchesPerFrame, run.mainSwitchesPerFrame, run.buttonPaints);
     }
     const double median = percentile(allIntervals, 0.5), p99 = percentile(allIntervals, 0.99);
     double sum = 0;
