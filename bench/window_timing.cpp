@@ -221,10 +221,11 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
         run.userPercent + 100.0 * (cpuAfter.systemMs - cpuBefore.systemMs) / run.wallMs;
     if (serverBefore >= 0)
         run.serverCpuPercent = 100.0 * (processCpuMs(server) - serverBefore) / run.wallMs;
-    run.bytesPerFrame = (bytesWritten() - bytesBefore) / std::max(1, run.ticks);
-    run.pixelsPerFrame = pixels / std::max(1, run.ticks);
-    run.switchesPerFrame = double(cpuAfter.switches - cpuBefore.switches) / std::max(1, run.ticks);
-    run.mainSwitchesPerFrame = double(mainSwitches) / std::max(1, run.ticks);
+    const double frames = std::max(1, run.ticks);
+    run.bytesPerFrame = (bytesWritten() - bytesBefore) / frames;
+    run.pixelsPerFrame = pixels / frames;
+    run.switchesPerFrame = double(cpuAfter.switches - cpuBefore.switches) / frames;
+    run.mainSwitchesPerFrame = double(mainSwitches) / frames;
     return run;
 }
 
