@@ -13,22 +13,36 @@
 #include <emmintrin.h>
 #endif
 
+// ROTAVEL_SCALAR_PIXELS draws with the plain loops only, on a processor with SSE2 or AVX2 too.
+#if defined(__x86_64__) && defined(__SSE2__) && !defined(ROTAVEL_SCALAR_PIXELS)
+#define ROTAVEL_AVX2_PIXELS 1
+#include <immintrin.h>
+#endif
+
 // The span rasteriser's per-pixel loops: a stroke's coverage into the mask, and the mask's
-// compositing onto the image. Each comes in two builds that give the same bytes: SSE2 where the
-// compiler has it, plain C++ elsewhere (the web build has no SSE2). Both are built on x86-64 so
-// that the tests can hold them to one another. To keep them equal the arithmetic is the same
-// sequence of correctly rounded single-precision operations in both (exact square roots, no
-// approximate reciprocals, and no fused multiply-adds: whatever includes this is built without
-// contraction).
+// compositing onto the image. Each comes in builds that give the same bytes: SSE2 where the
+// compiler has it, plain C++ elsewhere (the web build has no SSE2), and on x86-64 also AVX2, for
+// the processors that have it (chosen while running: the program runs on any x86-64). All are
+// built on x86-64 so that the tests can hold them to one another. To keep them equal the
+// arithmetic is the same sequence of correctly rounded single-precision operations in all (exact
+// square roots, no approximate reciprocals, and no fused multiply-adds: whatever includes this is
+// built without contraction, and the AVX2 build asks for AVX2 alone, not FMA).
 namespace rotavel::surface::span_pixels {
 
-enum class Path { Scalar, Simd };
+enum class Path { Scalar, Simd, Avx2 };
 
-// ROTAVEL_SCALAR_PIXELS draws with the plain loops on a processor with SSE2 too.
 #if defined(__SSE2__) && !defined(ROTAVEL_SCALAR_PIXELS)
 inline constexpr Path kNative = Path::Simd;
 #else
 inline constexpr Path kNative = Path::Scalar;
+#endif
+
+#if defined(ROTAVEL_AVX2_PIXELS)
+// Whether this processor runs the AVX2 build.
+inline bool hasAvx2() {
+    __builtin_cpu_init();
+    return __builtin_cpu_supports("avx2");
+}
 #endif
 
 // One stroke's coverage. A pixel whose centre lies d from the segment is covered by
@@ -218,6 +232,119 @@ StrokeCoverage::box<Path::Simd>(std::uint8_t* row, std::ptrdiff_t stride, int ro
 }
 #endif
 
+#if defined(ROTAVEL_AVX2_PIXELS)
+namespace detail {
+
+// Two quads' coverage, a's then b's, as the SSE2 build computes each: eight 16-bit lanes, not
+// yet saturated to bytes.
+[[gnu::target("avx2"), gnu::always_inline]] inline __m128i
+levels8(__m128 alongA, __m128 acrossA, __m128 alongB, __m128 acrossB, float half, float reach) {
+    const __m256 along = _mm256_set_m128(alongB, alongA);
+    const __m256 across = _mm256_set_m128(acrossB, acrossA);
+    const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7FFFFFFF));
+    const __m256 beyond = _mm256_max_ps(
+        _mm256_sub_ps(_mm256_and_ps(along, magnitude), _mm256_set1_ps(half)), _mm256_setzero_ps());
+    const __m256 d2 = _mm256_add_ps(_mm256_mul_ps(beyond, beyond), _mm256_mul_ps(across, across));
+    const __m256i c = _mm256_cvtps_epi32(_mm256_sub_ps(_mm256_set1_ps(reach), _mm256_sqrt_ps(d2)));
+    return _mm_packs_epi32(_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1));
+}
+
+// Raises the 8 mask bytes at p to the coverage in `words`.
+[[gnu::target("avx2"), gnu::always_inline]] inline void raise8(std::uint8_t* p, __m128i words) {
+    const __m128i bytes = _mm_packus_epi16(words, words);
+    const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epu8(bytes, old));
+}
+
+// Raises the 4 mask bytes at p to the first four coverages in `words`.
+[[gnu::target("avx2"), gnu::always_inline]] inline void raise4(std::uint8_t* p, __m128i words) {
+    const __m128i bytes = _mm_packus_epi16(words, words);
+    std::uint32_t old;
+    std::memcpy(&old, p, 4);
+    const auto raised =
+        std::uint32_t(_mm_cvtsi128_si32(_mm_max_epu8(bytes, _mm_cvtsi32_si128(int(old)))));
+    std::memcpy(p, &raised, 4);
+}
+
+// Raises 4 mask bytes at p and 4 at q to the coverage in `words`, p's first.
+[[gnu::target("avx2"), gnu::always_inline]] inline void raise4x2(std::uint8_t* p, std::uint8_t* q,
+                                                                 __m128i words) {
+    const __m128i bytes = _mm_packus_epi16(words, words);
+    std::uint32_t a, b;
+    std::memcpy(&a, p, 4);
+    std::memcpy(&b, q, 4);
+    const __m128i old = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b)));
+    const __m128i raised = _mm_max_epu8(bytes, old);
+    a = std::uint32_t(_mm_cvtsi128_si32(raised));
+    b = std::uint32_t(_mm_extract_epi32(raised, 1));
+    std::memcpy(p, &a, 4);
+    std::memcpy(q, &b, 4);
+}
+
+} // namespace detail
+
+// Eight pixels to an operation: the two quads of a row side by side, or where a box is one quad
+// wide, two rows' quads. Each quad's along and across are stepped exactly as the SSE2 build steps
+// them, so that every lane sees the same values.
+template <>
+[[gnu::target("avx2")]] inline void
+StrokeCoverage::box<Path::Avx2>(std::uint8_t* row, std::ptrdiff_t stride, int rows, int quads,
+                                float dx, float dy) const {
+    const float ux = m_ux, uy = m_uy, half = m_half, reach = m_reach;
+    const float u = dx * ux + dy * uy - half, w = dy * ux - dx * uy;
+    const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
+    __m128 rowAlong = _mm_add_ps(_mm_set1_ps(u), _mm_mul_ps(lanes, _mm_set1_ps(ux)));
+    __m128 rowAcross = _mm_add_ps(_mm_set1_ps(w), _mm_mul_ps(lanes, _mm_set1_ps(-uy)));
+    const __m128 quadU = _mm_set1_ps(4.0f * ux), quadW = _mm_set1_ps(-4.0f * uy);
+    const __m128 stepU = _mm_set1_ps(uy), stepW = _mm_set1_ps(ux);
+    if (quads == 1) {
+        int r = 0;
+        for (; r + 1 < rows; r += 2, row += 2 * stride) {
+            const __m128 nextAlong = _mm_add_ps(rowAlong, stepU);
+            const __m128 nextAcross = _mm_add_ps(rowAcross, stepW);
+            detail::raise4x2(
+                row, row + stride,
+                detail::levels8(rowAlong, rowAcross, nextAlong, nextAcross, half, reach));
+            rowAlong = _mm_add_ps(nextAlong, stepU);
+            rowAcross = _mm_add_ps(nextAcross, stepW);
+        }
+        if (r < rows) { // the last row, alone: its quad twice, one copy stored
+            detail::raise4(row,
+                           detail::levels8(rowAlong, rowAcross, rowAlong, rowAcross, half, reach));
+        }
+        return;
+    }
+    for (int r = 0; r < rows; ++r, row += stride) {
+        __m128 along = rowAlong, across = rowAcross;
+        rowAlong = _mm_add_ps(rowAlong, stepU);
+        rowAcross = _mm_add_ps(rowAcross, stepW);
+        std::uint8_t* p = row;
+        int q = quads;
+        for (; q >= 4; q -= 4, p += 16) {
+            const __m128 along1 = _mm_add_ps(along, quadU), across1 = _mm_add_ps(across, quadW);
+            const __m128 along2 = _mm_add_ps(along1, quadU), across2 = _mm_add_ps(across1, quadW);
+            const __m128 along3 = _mm_add_ps(along2, quadU), across3 = _mm_add_ps(across2, quadW);
+            const __m128i ab = detail::levels8(along, across, along1, across1, half, reach);
+            const __m128i cd = detail::levels8(along2, across2, along3, across3, half, reach);
+            along = _mm_add_ps(along3, quadU);
+            across = _mm_add_ps(across3, quadW);
+            const __m128i old = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p));
+            _mm_storeu_si128(reinterpret_cast<__m128i*>(p),
+                             _mm_max_epu8(_mm_packus_epi16(ab, cd), old));
+        }
+        for (; q >= 2; q -= 2, p += 8) {
+            const __m128 along1 = _mm_add_ps(along, quadU), across1 = _mm_add_ps(across, quadW);
+            detail::raise8(p, detail::levels8(along, across, along1, across1, half, reach));
+            along = _mm_add_ps(along1, quadU);
+            across = _mm_add_ps(across1, quadW);
+        }
+        if (q) { // one quad left: worked twice, stored once
+            detail::raise4(p, detail::levels8(along, across, along, across, half, reach));
+        }
+    }
+}
+#endif
+
 // Two channels at a time; (v + 128) * 257 >> 16 is v / 255 rounded, and the same sum the SSE2
 // build takes per channel.
 inline std::uint32_t blend(std::uint32_t dst, std::uint32_t src, std::uint32_t a) {
@@ -303,6 +430,54 @@ compositeRow<Path::Simd>(std::uint32_t* pixels, std::uint8_t* mask, int lo, int 
             four(p + 8, _mm_srli_si128(m, 8));
         if (used & 0xF000)
             four(p + 12, _mm_srli_si128(m, 12));
+    }
+    detail::compositeTail(pixels, mask, x, hi, colour, first, last);
+}
+#endif
+
+#if defined(ROTAVEL_AVX2_PIXELS)
+// The SSE2 build's groups of 16, blended eight pixels to an operation.
+template <>
+[[gnu::target("avx2")]] inline void
+compositeRow<Path::Avx2>(std::uint32_t* pixels, std::uint8_t* mask, int lo, int hi, int end,
+                         std::uint32_t colour, int& first, int& last) {
+    int x = lo;
+    const __m128i zero = _mm_setzero_si128(), ones = _mm_set1_epi8(char(0xFF));
+    const __m256i src = _mm256_set1_epi32(int(colour));
+    const __m256i low = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i srcRB = _mm256_and_si256(src, low), srcAG = _mm256_srli_epi16(src, 8);
+    const __m256i round = _mm256_set1_epi16(128), by257 = _mm256_set1_epi16(257);
+    for (; x <= hi && x + 15 <= end; x += 16) {
+        const __m128i m = _mm_loadu_si128(reinterpret_cast<const __m128i*>(mask + x));
+        const int used = _mm_movemask_epi8(_mm_cmpeq_epi8(m, zero)) ^ 0xFFFF;
+        if (!used)
+            continue;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(mask + x), zero);
+        first = std::min(first, x);
+        last = x + 15;
+        std::uint32_t* const p = pixels + x;
+        if (_mm_movemask_epi8(_mm_cmpeq_epi8(m, ones)) == 0xFFFF) {
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p), src);
+            _mm256_storeu_si256(reinterpret_cast<__m256i*>(p + 8), src);
+            continue;
+        }
+        for (int half = 0; half < 2; ++half) {
+            if (!(used & (0xFF << (8 * half))))
+                continue; // blending nothing would leave them as they are
+            const __m128i cov = half ? _mm_srli_si128(m, 8) : m;
+            // a0 a0 a1 a1 ... a7 a7 as words, then 255 - a
+            const __m256i a = _mm256_cvtepu8_epi16(_mm_unpacklo_epi8(cov, cov));
+            const __m256i ia = _mm256_xor_si256(a, low);
+            __m256i* const at = reinterpret_cast<__m256i*>(p + 8 * half);
+            const __m256i d = _mm256_loadu_si256(at);
+            const __m256i rb = _mm256_add_epi16(_mm256_mullo_epi16(srcRB, a),
+                                                _mm256_mullo_epi16(_mm256_and_si256(d, low), ia));
+            const __m256i ag = _mm256_add_epi16(_mm256_mullo_epi16(srcAG, a),
+                                                _mm256_mullo_epi16(_mm256_srli_epi16(d, 8), ia));
+            const __m256i outRB = _mm256_mulhi_epu16(_mm256_add_epi16(rb, round), by257);
+            const __m256i outAG = _mm256_mulhi_epu16(_mm256_add_epi16(ag, round), by257);
+            _mm256_storeu_si256(at, _mm256_or_si256(outRB, _mm256_slli_epi16(outAG, 8)));
+        }
     }
     detail::compositeTail(pixels, mask, x, hi, colour, first, last);
 }

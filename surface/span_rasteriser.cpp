@@ -95,6 +95,12 @@ int clampedFloor(double v, int lo, int hi) {
 
 } // namespace
 
+#if defined(ROTAVEL_AVX2_PIXELS)
+SpanRasteriser::SpanRasteriser() : m_avx2(span_pixels::hasAvx2()) {}
+#else
+SpanRasteriser::SpanRasteriser() : m_avx2(false) {}
+#endif
+
 void SpanRasteriser::RowSpans::resize(int rows) {
     lo.assign(rows, INT_MAX);
     hi.assign(rows, -1);
@@ -157,6 +163,7 @@ void SpanRasteriser::dot(Point at) {
     capsule(at.x * m_ratio, at.y * m_ratio, at.x * m_ratio, at.y * m_ratio);
 }
 
+template <span_pixels::Path P>
 void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
     if (!m_image)
         return;
@@ -182,7 +189,7 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
     // (An empty box meets nothing, and compositing nothing does nothing.)
     const Box box{x0, y0, x1, y1};
     if (m_colour != m_heldColour || !(m_heldShort.meets(box) || m_heldLongBox.meets(box)))
-        composite();
+        composite<P>();
     m_heldColour = m_colour;
 
     // After clipping every coordinate is small: single precision is ample from here on.
@@ -195,8 +202,8 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
         // A short stroke, as the circles are made of: every row takes the whole box, which
         // costs less than working out each row's part.
         const int quads = StrokeCoverage::quadsFor(x1 - x0 + 1);
-        stroke.box(mask + std::size_t(y0) * m_stride + x0, m_stride, y1 - y0 + 1, quads,
-                   float(x0) + 0.5f - fx, float(y0) + 0.5f - fy);
+        stroke.box<P>(mask + std::size_t(y0) * m_stride + x0, m_stride, y1 - y0 + 1, quads,
+                      float(x0) + 0.5f - fx, float(y0) + 0.5f - fy);
         m_heldShort.add({x0, y0, x0 + quads * 4 - 1, y1});
         return;
     }
@@ -229,8 +236,8 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
         if (c0 > c1)
             continue;
         const int quads = StrokeCoverage::quadsFor(c1 - c0 + 1);
-        stroke.box(mask + std::size_t(y) * m_stride + c0, m_stride, 1, quads, float(c0) + 0.5f - fx,
-                   dy);
+        stroke.box<P>(mask + std::size_t(y) * m_stride + c0, m_stride, 1, quads,
+                      float(c0) + 0.5f - fx, dy);
         m_heldLong.add(y, c0, c0 + quads * 4 - 1);
     }
 }
@@ -256,7 +263,7 @@ template <typename F> void SpanRasteriser::drainHeld(F f) {
     m_heldLongBox = m_heldShort = Box{};
 }
 
-void SpanRasteriser::composite() {
+template <span_pixels::Path P> void SpanRasteriser::composite() {
     if ((m_heldShort.empty() && m_heldLongBox.empty()) || !m_image)
         return;
     std::uint32_t* const image = m_image->data();
@@ -272,8 +279,8 @@ void SpanRasteriser::composite() {
         std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
         std::uint32_t* const pixels = image + y * stride;
         int first = INT_MAX, last = -1;
-        span_pixels::compositeRow(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, colour,
-                                  first, last);
+        span_pixels::compositeRow<P>(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, colour,
+                                     first, last);
         // Coverage past the image's last column lies in the mask's spare room: dropped.
         if (hi > lastColumn)
             std::memset(mask + width, 0, std::size_t(hi - lastColumn));
@@ -289,6 +296,36 @@ void SpanRasteriser::composite() {
     m_drawn.top = std::min(m_drawn.top, top);
     m_drawn.bottom = std::max(m_drawn.bottom, bottom);
 }
+
+// The loops' builds, each with everything it calls built in: the SSE2 or plain one as the
+// compiler would, the AVX2 one so that its loops are inlined too (a function built for AVX2 takes
+// in only functions built for it or for less).
+[[gnu::flatten]] void SpanRasteriser::capsuleNative(double ax, double ay, double bx, double by) {
+    capsule<span_pixels::kNative>(ax, ay, bx, by);
+}
+
+[[gnu::flatten]] void SpanRasteriser::compositeNative() {
+    composite<span_pixels::kNative>();
+}
+
+#if defined(ROTAVEL_AVX2_PIXELS)
+[[gnu::target("avx2"), gnu::flatten]] void SpanRasteriser::capsuleAvx2(double ax, double ay,
+                                                                       double bx, double by) {
+    capsule<span_pixels::Path::Avx2>(ax, ay, bx, by);
+}
+
+[[gnu::target("avx2"), gnu::flatten]] void SpanRasteriser::compositeAvx2() {
+    composite<span_pixels::Path::Avx2>();
+}
+#else
+void SpanRasteriser::capsuleAvx2(double ax, double ay, double bx, double by) {
+    capsuleNative(ax, ay, bx, by);
+}
+
+void SpanRasteriser::compositeAvx2() {
+    compositeNative();
+}
+#endif
 
 const Bands& SpanRasteriser::flush() {
     composite();

@@ -507,11 +507,33 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
 }
 
 #if defined(__SSE2__)
-// The web build has no SSE2 and runs the plain loops: its pixels must be the desktop's to the
-// byte. Random strokes over a mask that already holds coverage (so the larger value must win),
-// and random coverage composited over random pixels, by both builds of each loop.
-TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheSse2Ones) {
+// The web build has no SSE2 and runs the plain loops, and processors with AVX2 run its loops:
+// the pixels must be the same to the byte everywhere. Random strokes over a mask that already
+// holds coverage (so the larger value must win), and random coverage composited over random
+// pixels, by every build of each loop this processor runs.
+TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheVectorOnes) {
     using namespace rotavel::surface::span_pixels;
+    std::vector<Path> vector{Path::Simd};
+#if defined(ROTAVEL_AVX2_PIXELS)
+    if (hasAvx2())
+        vector.push_back(Path::Avx2);
+#endif
+    const auto box = [](Path path, const StrokeCoverage& stroke, auto&&... args) {
+        if (path == Path::Simd)
+            stroke.box<Path::Simd>(args...);
+#if defined(ROTAVEL_AVX2_PIXELS)
+        else
+            stroke.box<Path::Avx2>(args...);
+#endif
+    };
+    const auto composite = [](Path path, auto&&... args) {
+        if (path == Path::Simd)
+            compositeRow<Path::Simd>(args...);
+#if defined(ROTAVEL_AVX2_PIXELS)
+        else
+            compositeRow<Path::Avx2>(args...);
+#endif
+    };
     std::mt19937 random(7);
     const auto uniform = [&](float lo, float hi) {
         return std::uniform_real_distribution<float>(lo, hi)(random);
@@ -519,12 +541,12 @@ TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheSse2Ones) {
     const auto below = [&](int n) { return int(random() % unsigned(n)); };
 
     constexpr int kStride = 48, kRows = 24;
-    std::vector<std::uint8_t> plain(kStride * kRows), sse(plain.size());
+    std::vector<std::uint8_t> plain(kStride * kRows), other(plain.size());
     int coverageDiffers = 0;
     for (int i = 0; i < 4000; ++i) {
         for (auto& b : plain)
             b = below(4) ? 0 : std::uint8_t(random());
-        sse = plain;
+        const auto before = plain;
         const float reach = std::vector<float>{1.0f, 1.5f, 2.5f, 4.5f, 40.5f}[below(5)];
         // Now and then a dot, an axis-parallel stroke or a sliver.
         float vx = uniform(-12, 12), vy = uniform(-12, 12);
@@ -538,10 +560,13 @@ TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheSse2Ones) {
         const int rows = 1 + below(kRows), quads = 1 + below(kStride / 4);
         const float dx = uniform(-20, 8), dy = uniform(-20, 8);
         stroke.box<Path::Scalar>(plain.data(), kStride, rows, quads, dx, dy);
-        stroke.box<Path::Simd>(sse.data(), kStride, rows, quads, dx, dy);
-        coverageDiffers += plain != sse;
+        for (const Path path : vector) {
+            other = before;
+            box(path, stroke, other.data(), kStride, rows, quads, dx, dy);
+            coverageDiffers += plain != other;
+        }
     }
-    EXPECT_EQ(coverageDiffers, 0) << "of 4000 strokes";
+    EXPECT_EQ(coverageDiffers, 0) << "of 4000 strokes, each by " << vector.size() << " builds";
 
     constexpr int kWidth = 80;
     int compositeDiffers = 0;
@@ -554,19 +579,23 @@ TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheSse2Ones) {
         for (auto& p : pixelsPlain)
             p = 0xFF000000u | std::uint32_t(random());
         const std::uint32_t colour = 0xFF000000u | std::uint32_t(random());
-        auto maskSse = maskPlain;
-        auto pixelsSse = pixelsPlain;
-        int firstPlain = INT_MAX, lastPlain = -1, firstSse = INT_MAX, lastSse = -1;
+        const auto maskBefore = maskPlain;
+        const auto pixelsBefore = pixelsPlain;
+        int firstPlain = INT_MAX, lastPlain = -1;
         compositeRow<Path::Scalar>(pixelsPlain.data(), maskPlain.data(), lo, hi, kWidth - 1, colour,
                                    firstPlain, lastPlain);
-        compositeRow<Path::Simd>(pixelsSse.data(), maskSse.data(), lo, hi, kWidth - 1, colour,
-                                 firstSse, lastSse);
-        // The spans may differ (the SSE2 build reports whole groups); the pixels may not.
-        compositeDiffers +=
-            pixelsPlain != pixelsSse || maskPlain != maskSse ||
-            (firstPlain <= lastPlain) != (firstSse <= lastSse) ||
-            (firstPlain <= lastPlain && (firstSse > firstPlain || lastSse < lastPlain));
+        for (const Path path : vector) {
+            auto mask = maskBefore;
+            auto pixels = pixelsBefore;
+            int first = INT_MAX, last = -1;
+            composite(path, pixels.data(), mask.data(), lo, hi, kWidth - 1, colour, first, last);
+            // The spans may differ (the vector builds report whole groups); the pixels may not.
+            compositeDiffers +=
+                pixelsPlain != pixels || maskPlain != mask ||
+                (firstPlain <= lastPlain) != (first <= last) ||
+                (firstPlain <= lastPlain && (first > firstPlain || last < lastPlain));
+        }
     }
-    EXPECT_EQ(compositeDiffers, 0) << "of 4000 rows";
+    EXPECT_EQ(compositeDiffers, 0) << "of 4000 rows, each by " << vector.size() << " builds";
 }
 #endif
