@@ -507,10 +507,10 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
 }
 
 #if defined(__SSE2__)
-// The web build has no SSE2 and runs the plain loops, and processors with AVX2 run its loops:
-// the pixels must be the same to the byte everywhere. Random strokes over a mask that already
-// holds coverage (so the larger value must win), and random coverage composited over random
-// pixels, by every build of each loop this processor runs.
+// The web build has no SSE2 and runs the plain loops, and processors with AVX2 run a build of
+// their own: the pixels must be the same to the byte everywhere. Random strokes over a mask that
+// already holds coverage (so the larger value must win), and random coverage composited over
+// random pixels, by every build of each loop this processor runs.
 TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheVectorOnes) {
     using namespace rotavel::surface::span_pixels;
     std::vector<Path> vector{Path::Simd};
