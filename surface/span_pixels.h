@@ -145,19 +145,66 @@ inline void StrokeCoverage::box<Path::Scalar>(std::uint8_t* row, std::ptrdiff_t 
 }
 
 #if defined(__SSE2__)
+namespace detail {
+
+// A box's first row of four lanes, and the steps on from it, as every vector build takes them: lane
+// j starts at (u + j ux, w - j uy), moves by (4 ux, -4 uy) a quad and by (uy, ux) a row.
+struct Lanes {
+    __m128 rowAlong, rowAcross, quadU, quadW, stepU, stepW;
+};
+
+[[gnu::always_inline]] inline Lanes lanesFor(float ux, float uy, float half, float dx, float dy) {
+    const float u = dx * ux + dy * uy - half, w = dy * ux - dx * uy;
+    const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
+    return {_mm_add_ps(_mm_set1_ps(u), _mm_mul_ps(lanes, _mm_set1_ps(ux))),
+            _mm_add_ps(_mm_set1_ps(w), _mm_mul_ps(lanes, _mm_set1_ps(-uy))),
+            _mm_set1_ps(4.0f * ux),
+            _mm_set1_ps(-4.0f * uy),
+            _mm_set1_ps(uy),
+            _mm_set1_ps(ux)};
+}
+
+// Raise mask bytes to the coverage in `words` (16-bit lanes, saturated to bytes here): the 4 at p
+// to the first four; the 8 at p; the 4 at p and the 4 at q, p's first.
+[[gnu::always_inline]] inline void raise4(std::uint8_t* p, __m128i words) {
+    const __m128i bytes = _mm_packus_epi16(words, words);
+    std::uint32_t old;
+    std::memcpy(&old, p, 4);
+    const auto raised =
+        std::uint32_t(_mm_cvtsi128_si32(_mm_max_epu8(bytes, _mm_cvtsi32_si128(int(old)))));
+    std::memcpy(p, &raised, 4);
+}
+
+[[gnu::always_inline]] inline void raise8(std::uint8_t* p, __m128i words) {
+    const __m128i bytes = _mm_packus_epi16(words, words);
+    const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epu8(bytes, old));
+}
+
+[[gnu::always_inline]] inline void raise4x2(std::uint8_t* p, std::uint8_t* q, __m128i words) {
+    const __m128i bytes = _mm_packus_epi16(words, words);
+    std::uint32_t a, b;
+    std::memcpy(&a, p, 4);
+    std::memcpy(&b, q, 4);
+    const __m128i old = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b)));
+    const __m128i raised = _mm_max_epu8(bytes, old);
+    a = std::uint32_t(_mm_cvtsi128_si32(raised));
+    b = std::uint32_t(_mm_cvtsi128_si32(_mm_srli_si128(raised, 4)));
+    std::memcpy(p, &a, 4);
+    std::memcpy(q, &b, 4);
+}
+
+} // namespace detail
+
 // Inlined where the rasteriser calls it: most boxes are a few quads, which cost little more than
 // the call, and a long stroke's rows of one are worked without the loop over rows.
 template <>
 [[gnu::always_inline]] inline void
 StrokeCoverage::box<Path::Simd>(std::uint8_t* row, std::ptrdiff_t stride, int rows, int quads,
                                 float dx, float dy) const {
-    const float ux = m_ux, uy = m_uy;
-    const float u = dx * ux + dy * uy - m_half, w = dy * ux - dx * uy;
-    const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
-    __m128 rowAlong = _mm_add_ps(_mm_set1_ps(u), _mm_mul_ps(lanes, _mm_set1_ps(ux)));
-    __m128 rowAcross = _mm_add_ps(_mm_set1_ps(w), _mm_mul_ps(lanes, _mm_set1_ps(-uy)));
-    const __m128 quadU = _mm_set1_ps(4.0f * ux), quadW = _mm_set1_ps(-4.0f * uy);
-    const __m128 stepU = _mm_set1_ps(uy), stepW = _mm_set1_ps(ux);
+    const detail::Lanes start = detail::lanesFor(m_ux, m_uy, m_half, dx, dy);
+    __m128 rowAlong = start.rowAlong, rowAcross = start.rowAcross;
+    const __m128 quadU = start.quadU, quadW = start.quadW, stepU = start.stepU, stepW = start.stepW;
     const __m128 half = _mm_set1_ps(m_half), reach = _mm_set1_ps(m_reach);
     const __m128 magnitude = _mm_castsi128_ps(_mm_set1_epi32(0x7FFFFFFF));
     const __m128 zero = _mm_setzero_ps();
@@ -175,19 +222,10 @@ StrokeCoverage::box<Path::Simd>(std::uint8_t* row, std::ptrdiff_t stride, int ro
         return c;
     };
     const auto raise4 = [](std::uint8_t* p, __m128i a) {
-        const __m128i words = _mm_packs_epi32(a, a);
-        const __m128i bytes = _mm_packus_epi16(words, words);
-        std::uint32_t old;
-        std::memcpy(&old, p, 4);
-        const auto raised =
-            std::uint32_t(_mm_cvtsi128_si32(_mm_max_epu8(bytes, _mm_cvtsi32_si128(int(old)))));
-        std::memcpy(p, &raised, 4);
+        detail::raise4(p, _mm_packs_epi32(a, a));
     };
     const auto raise8 = [](std::uint8_t* p, __m128i a, __m128i b) {
-        const __m128i words = _mm_packs_epi32(a, b);
-        const __m128i bytes = _mm_packus_epi16(words, words);
-        const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-        _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epu8(bytes, old));
+        detail::raise8(p, _mm_packs_epi32(a, b));
     };
     // Short strokes' boxes are one or two quads wide: those rows take no loop of their own.
     if (quads == 1) {
@@ -249,38 +287,6 @@ levels8(__m128 alongA, __m128 acrossA, __m128 alongB, __m128 acrossB, float half
     return _mm_packs_epi32(_mm256_castsi256_si128(c), _mm256_extracti128_si256(c, 1));
 }
 
-// Raises the 8 mask bytes at p to the coverage in `words`.
-[[gnu::target("avx2"), gnu::always_inline]] inline void raise8(std::uint8_t* p, __m128i words) {
-    const __m128i bytes = _mm_packus_epi16(words, words);
-    const __m128i old = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_max_epu8(bytes, old));
-}
-
-// Raises the 4 mask bytes at p to the first four coverages in `words`.
-[[gnu::target("avx2"), gnu::always_inline]] inline void raise4(std::uint8_t* p, __m128i words) {
-    const __m128i bytes = _mm_packus_epi16(words, words);
-    std::uint32_t old;
-    std::memcpy(&old, p, 4);
-    const auto raised =
-        std::uint32_t(_mm_cvtsi128_si32(_mm_max_epu8(bytes, _mm_cvtsi32_si128(int(old)))));
-    std::memcpy(p, &raised, 4);
-}
-
-// Raises 4 mask bytes at p and 4 at q to the coverage in `words`, p's first.
-[[gnu::target("avx2"), gnu::always_inline]] inline void raise4x2(std::uint8_t* p, std::uint8_t* q,
-                                                                 __m128i words) {
-    const __m128i bytes = _mm_packus_epi16(words, words);
-    std::uint32_t a, b;
-    std::memcpy(&a, p, 4);
-    std::memcpy(&b, q, 4);
-    const __m128i old = _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b)));
-    const __m128i raised = _mm_max_epu8(bytes, old);
-    a = std::uint32_t(_mm_cvtsi128_si32(raised));
-    b = std::uint32_t(_mm_extract_epi32(raised, 1));
-    std::memcpy(p, &a, 4);
-    std::memcpy(q, &b, 4);
-}
-
 } // namespace detail
 
 // Eight pixels to an operation: the two quads of a row side by side, or where a box is one quad
@@ -290,13 +296,10 @@ template <>
 [[gnu::target("avx2")]] inline void
 StrokeCoverage::box<Path::Avx2>(std::uint8_t* row, std::ptrdiff_t stride, int rows, int quads,
                                 float dx, float dy) const {
-    const float ux = m_ux, uy = m_uy, half = m_half, reach = m_reach;
-    const float u = dx * ux + dy * uy - half, w = dy * ux - dx * uy;
-    const __m128 lanes = _mm_setr_ps(0, 1, 2, 3);
-    __m128 rowAlong = _mm_add_ps(_mm_set1_ps(u), _mm_mul_ps(lanes, _mm_set1_ps(ux)));
-    __m128 rowAcross = _mm_add_ps(_mm_set1_ps(w), _mm_mul_ps(lanes, _mm_set1_ps(-uy)));
-    const __m128 quadU = _mm_set1_ps(4.0f * ux), quadW = _mm_set1_ps(-4.0f * uy);
-    const __m128 stepU = _mm_set1_ps(uy), stepW = _mm_set1_ps(ux);
+    const float half = m_half, reach = m_reach;
+    const detail::Lanes start = detail::lanesFor(m_ux, m_uy, half, dx, dy);
+    __m128 rowAlong = start.rowAlong, rowAcross = start.rowAcross;
+    const __m128 quadU = start.quadU, quadW = start.quadW, stepU = start.stepU, stepW = start.stepW;
     if (quads == 1) {
         int r = 0;
         for (; r + 1 < rows; r += 2, row += 2 * stride) {
