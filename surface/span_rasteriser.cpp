@@ -93,13 +93,34 @@ int clampedFloor(double v, int lo, int hi) {
     return i - int(i > v);
 }
 
+// A short stroke, as the circles are made of, has every row take the whole box, which costs less
+// than working out each row's part.
+bool isShort(const Box& box) {
+    return box.x1 - box.x0 < 16;
+}
+
+bool runsAvx2() {
+#if defined(ROTAVEL_AVX2_PIXELS)
+    return span_pixels::hasAvx2();
+#else
+    return false;
+#endif
+}
+
 } // namespace
 
-#if defined(ROTAVEL_AVX2_PIXELS)
-SpanRasteriser::SpanRasteriser() : m_avx2(span_pixels::hasAvx2()) {}
-#else
-SpanRasteriser::SpanRasteriser() : m_avx2(false) {}
-#endif
+SpanRasteriser::SpanRasteriser(bool rememberRuns)
+    : m_avx2(runsAvx2()), m_rememberRuns(rememberRuns), m_run(kRunStrokes),
+      m_remembered(kRunStrokes), m_rememberedBytes(kRunBytes) {}
+
+bool SpanRasteriser::Stroke::sameAs(const Stroke& o) const {
+    // To the bit, which is sure to give the same pixels: 0 and -0 are equal, but not the same.
+    const auto same = [](const auto& a, const auto& b) {
+        return std::memcmp(&a, &b, sizeof a) == 0;
+    };
+    return same(ax, o.ax) && same(ay, o.ay) && same(bx, o.bx) && same(by, o.by) &&
+           same(radius, o.radius);
+}
 
 void SpanRasteriser::RowSpans::resize(int rows) {
     lo.assign(rows, INT_MAX);
@@ -137,6 +158,11 @@ void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
     m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
     m_drawn.markAll(m_width); // what the image holds now is unknown: the first clear restores all
+    // Another size or ratio: a remembered run's rows would lie elsewhere.
+    m_rememberedRows.assign(std::size_t(m_height), MaskRow{});
+    m_rememberedStrokes = 0;
+    m_sightings = {};
+    endRun();
 }
 
 void SpanRasteriser::detach() {
@@ -174,43 +200,61 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
                         ay >= -margin && ay <= bottom && by >= -margin && by <= bottom;
     if (!inside && !clipToRect(ax, ay, bx, by, -margin, -margin, right, bottom))
         return;
-
-    // Pixel (x, y) has its centre at (x + 0.5, y + 0.5) and is touched when that centre lies
-    // closer than `reach` to the segment. Every coordinate now lies within the margin.
-    const int x0 = std::max(0, floorOf(std::min(ax, bx) - reach - 0.5) + 1);
-    const int x1 = std::min(m_width - 1, -floorOf(-(std::max(ax, bx) + reach - 0.5)) - 1);
-    const int y0 = std::max(0, floorOf(std::min(ay, by) - reach - 0.5) + 1);
-    const int y1 = std::min(m_height - 1, -floorOf(-(std::max(ay, by) + reach - 0.5)) - 1);
-    if (x0 > x1 || y0 > y1)
+    const Stroke stroke{ax, ay, bx, by, m_radius};
+    const Box box = boxOf(stroke);
+    if (box.empty())
         return;
 
     // A run ends when the colour changes or a stroke touches nothing of it: strokes that share
     // no pixel composite the same either way, and a tight run keeps compositing cheap.
     // (An empty box meets nothing, and compositing nothing does nothing.)
-    const Box box{x0, y0, x1, y1};
     if (m_colour != m_heldColour || !(m_heldShort.meets(box) || m_heldLongBox.meets(box)))
         composite<P>();
     m_heldColour = m_colour;
+    if (follow(stroke))
+        hold(box);
+    else
+        cover<P>(stroke, box);
+}
 
+[[gnu::always_inline]] inline Box SpanRasteriser::boxOf(const Stroke& s) const {
+    // Pixel (x, y) has its centre at (x + 0.5, y + 0.5) and is touched when that centre lies
+    // closer than `reach` to the segment. Every coordinate lies within the margin.
+    const double reach = double(s.radius) + 0.5;
+    return {std::max(0, floorOf(std::min(s.ax, s.bx) - reach - 0.5) + 1),
+            std::max(0, floorOf(std::min(s.ay, s.by) - reach - 0.5) + 1),
+            std::min(m_width - 1, -floorOf(-(std::max(s.ax, s.bx) + reach - 0.5)) - 1),
+            std::min(m_height - 1, -floorOf(-(std::max(s.ay, s.by) + reach - 0.5)) - 1)};
+}
+
+[[gnu::always_inline]] inline void SpanRasteriser::hold(const Box& box) {
+    if (isShort(box)) {
+        const int quads = StrokeCoverage::quadsFor(box.x1 - box.x0 + 1);
+        m_heldShort.add({box.x0, box.y0, box.x0 + quads * 4 - 1, box.y1});
+    } else {
+        m_heldLongBox.add(box);
+    }
+}
+
+template <span_pixels::Path P> void SpanRasteriser::cover(const Stroke& s, const Box& box) {
+    hold(box);
     // After clipping every coordinate is small: single precision is ample from here on.
-    const float fx = float(ax), fy = float(ay), vx = float(bx - ax), vy = float(by - ay);
-    const float r = float(reach);
+    const float fx = float(s.ax), fy = float(s.ay), vx = float(s.bx - s.ax),
+                vy = float(s.by - s.ay);
+    const float r = float(double(s.radius) + 0.5);
     const StrokeCoverage stroke(vx, vy, r);
     std::uint8_t* const mask = m_mask.data();
+    const auto [x0, y0, x1, y1] = box;
 
-    if (x1 - x0 < 16) {
-        // A short stroke, as the circles are made of: every row takes the whole box, which
-        // costs less than working out each row's part.
-        const int quads = StrokeCoverage::quadsFor(x1 - x0 + 1);
-        stroke.box<P>(mask + std::size_t(y0) * m_stride + x0, m_stride, y1 - y0 + 1, quads,
-                      float(x0) + 0.5f - fx, float(y0) + 0.5f - fy);
-        m_heldShort.add({x0, y0, x0 + quads * 4 - 1, y1});
+    if (isShort(box)) {
+        stroke.box<P>(mask + std::size_t(y0) * m_stride + x0, m_stride, y1 - y0 + 1,
+                      StrokeCoverage::quadsFor(x1 - x0 + 1), float(x0) + 0.5f - fx,
+                      float(y0) + 0.5f - fy);
         return;
     }
 
     // A long one: each row takes only the columns near the part of the segment that lies within
     // `reach` of it vertically.
-    m_heldLongBox.add(box);
     const float invVy = vy != 0 ? 1.0f / vy : 0.0f;
     for (int y = y0; y <= y1; ++y) {
         const float dy = float(y) + 0.5f - fy;
@@ -242,6 +286,60 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
     }
 }
 
+[[gnu::always_inline]] inline bool SpanRasteriser::follow(const Stroke& s) {
+    if (!m_rememberRuns)
+        return false;
+    const int k = m_runStrokes++;
+    if (k < kRunStrokes)
+        m_run[std::size_t(k)] = s;
+    if (k == 0)
+        m_following = m_rememberedStrokes > 0;
+    if (!m_following)
+        return false;
+    if (k < m_rememberedStrokes && s.sameAs(m_remembered[std::size_t(k)]))
+        return true;
+    m_following = false; // another run after all: it needs the strokes left undrawn
+    coverFollowed(k);
+    return false;
+}
+
+template <span_pixels::Path P> void SpanRasteriser::coverFollowed(int n) {
+    for (int i = 0; i < n; ++i) {
+        const Stroke& s = m_run[std::size_t(i)];
+        cover<P>(s, boxOf(s));
+    }
+}
+
+void SpanRasteriser::restoreRemembered() {
+    const std::uint8_t* bytes = m_rememberedBytes.data();
+    for (int i = 0; i < m_rememberedRowCount; ++i) {
+        const MaskRow& row = m_rememberedRows[std::size_t(i)];
+        const auto n = std::size_t(row.hi - row.lo + 1);
+        std::memcpy(m_mask.data() + std::size_t(row.y) * m_stride + row.lo, bytes, n);
+        bytes += n;
+        m_heldLong.add(row.y, row.lo, row.hi);
+    }
+    m_heldShort = Box{}; // the rows above hold its columns too
+}
+
+bool SpanRasteriser::sighted() {
+    // A run is known by its length and its first and last strokes: one that shares them with
+    // another is only remembered in vain, as every stroke is compared before its rows are used.
+    const Stroke& first = m_run.front();
+    const Stroke& last = m_run[std::size_t(m_runStrokes - 1)];
+    for (const Sighting& seen : m_sightings)
+        if (seen.strokes == m_runStrokes && seen.first.sameAs(first) && seen.last.sameAs(last))
+            return true;
+    m_sightings[std::size_t(m_nextSighting)] = {m_runStrokes, first, last};
+    m_nextSighting = (m_nextSighting + 1) % int(m_sightings.size());
+    return false;
+}
+
+void SpanRasteriser::endRun() {
+    m_runStrokes = 0;
+    m_following = false;
+}
+
 template <typename F> void SpanRasteriser::drainHeld(F f) {
     // Locals throughout: the mask's byte stores in f could alias any member.
     const Box held = m_heldShort;
@@ -266,6 +364,25 @@ template <typename F> void SpanRasteriser::drainHeld(F f) {
 template <span_pixels::Path P> void SpanRasteriser::composite() {
     if ((m_heldShort.empty() && m_heldLongBox.empty()) || !m_image)
         return;
+    // The remembered run again: its rows are copied back. A run that only began as it did is
+    // drawn now.
+    const bool again = m_following && m_runStrokes == m_rememberedStrokes;
+    if (again)
+        restoreRemembered();
+    else if (m_following)
+        coverFollowed(m_runStrokes);
+    // A run seen before is remembered, if it is small enough, in place of the last one.
+    bool keep = !again && m_rememberRuns && m_runStrokes >= kFewestRunStrokes &&
+                m_runStrokes <= kRunStrokes && sighted();
+    if (keep) {
+        std::copy_n(m_run.begin(), m_runStrokes, m_remembered.begin());
+        m_rememberedStrokes = 0; // until its rows are in
+        m_rememberedRowCount = 0;
+    }
+    MaskRow* const keptRows = m_rememberedRows.data();
+    std::uint8_t* const keptBytes = m_rememberedBytes.data();
+    int rowsKept = 0;
+    std::size_t bytesKept = 0;
     std::uint32_t* const image = m_image->data();
     const std::ptrdiff_t stride = m_image->stride();
     const int width = m_width, lastColumn = m_width - 1;
@@ -278,6 +395,15 @@ template <span_pixels::Path P> void SpanRasteriser::composite() {
     drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
         std::uint32_t* const pixels = image + y * stride;
+        if (keep) {
+            const auto n = std::size_t(hi - lo + 1);
+            keep = bytesKept + n <= kRunBytes;
+            if (keep) {
+                std::memcpy(keptBytes + bytesKept, mask + lo, n);
+                keptRows[rowsKept++] = {y, lo, hi};
+                bytesKept += n;
+            }
+        }
         int first = INT_MAX, last = -1;
         span_pixels::compositeRow<P>(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, colour,
                                      first, last);
@@ -295,6 +421,11 @@ template <span_pixels::Path P> void SpanRasteriser::composite() {
     // No row changed leaves the rows drawn as they were.
     m_drawn.top = std::min(m_drawn.top, top);
     m_drawn.bottom = std::max(m_drawn.bottom, bottom);
+    if (keep) {
+        m_rememberedStrokes = m_runStrokes;
+        m_rememberedRowCount = rowsKept;
+    }
+    endRun();
 }
 
 // The loops' builds, each with everything it calls built in: the SSE2 or plain one as the
@@ -308,6 +439,10 @@ template <span_pixels::Path P> void SpanRasteriser::composite() {
     composite<span_pixels::kNative>();
 }
 
+[[gnu::flatten]] void SpanRasteriser::coverFollowedNative(int n) {
+    coverFollowed<span_pixels::kNative>(n);
+}
+
 #if defined(ROTAVEL_AVX2_PIXELS)
 [[gnu::target("avx2"), gnu::flatten]] void SpanRasteriser::capsuleAvx2(double ax, double ay,
                                                                        double bx, double by) {
@@ -317,6 +452,10 @@ template <span_pixels::Path P> void SpanRasteriser::composite() {
 [[gnu::target("avx2"), gnu::flatten]] void SpanRasteriser::compositeAvx2() {
     composite<span_pixels::Path::Avx2>();
 }
+
+[[gnu::target("avx2"), gnu::flatten]] void SpanRasteriser::coverFollowedAvx2(int n) {
+    coverFollowed<span_pixels::Path::Avx2>(n);
+}
 #else
 void SpanRasteriser::capsuleAvx2(double ax, double ay, double bx, double by) {
     capsuleNative(ax, ay, bx, by);
@@ -324,6 +463,10 @@ void SpanRasteriser::capsuleAvx2(double ax, double ay, double bx, double by) {
 
 void SpanRasteriser::compositeAvx2() {
     compositeNative();
+}
+
+void SpanRasteriser::coverFollowedAvx2(int n) {
+    coverFollowedNative(n);
 }
 #endif
 
@@ -340,6 +483,7 @@ void SpanRasteriser::clear() {
     drainHeld([&](int y, int lo, int hi) {
         std::memset(m_mask.data() + std::size_t(y) * m_stride + lo, 0, std::size_t(hi - lo + 1));
     });
+    endRun();
     if (m_drawn.empty())
         return;
     m_drawn.drain([&](int y, int lo, int hi) {

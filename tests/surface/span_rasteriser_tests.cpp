@@ -454,6 +454,64 @@ TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
     }
 }
 
+// A run drawn again has its mask copied back rather than worked out: the pictures must be those
+// of a rasteriser that works out every run, whatever a later run shares with the remembered one.
+TEST(SpanRasteriser, RemembersRunsWithoutChangingAPixel) {
+    for (const qreal ratio : {1.0, 2.0}) {
+        ImageSurface remembering(ratio);
+        ImageSurface working(std::make_unique<SpanRasteriser>(false), ratio);
+        const auto same = [&](const char* what) {
+            EXPECT_EQ(shown(remembering), shown(working)) << what << ", ratio " << ratio;
+        };
+        // The rotor's frames, whose hub comes once a vane: the memory outlives clears and presets.
+        for (const int vanes : {8, 1})
+            for (const int ticks : {1, 2, 60}) {
+                const FrameCapture frame = frameAt(vanes, ticks);
+                frame.replay(remembering);
+                frame.replay(working);
+                same("a rotor frame");
+            }
+
+        // A chain of short strokes, seen twice and then copied back, and runs that only begin as
+        // it does, or go on past it.
+        const auto draw = [&](int from, int to, auto change) {
+            for (ImageSurface* area : {&remembering, &working}) {
+                inPixels(*area, 3, 0x00FFFFFF);
+                area->PSet(100, 200);
+                for (int i = from; i < to; ++i) {
+                    change(*area, i);
+                    area->Line(100 + 4.0f * i, 200 + 3.0f * std::sin(0.4f * i));
+                }
+                area->setForeColor(0x0000FF00); // ends the run
+                area->PSet(20, 20);
+            }
+        };
+        const auto none = [](Surface&, int) {};
+        for (int seen = 0; seen < 3; ++seen) {
+            draw(1, 25, none);
+            same("the chain");
+        }
+        draw(1, 12, none);
+        same("the chain's first half");
+        draw(1, 25, [](Surface& area, int i) {
+            if (i == 12)
+                area.PSet(148.5f, 201); // a step aside, then on as before
+        });
+        same("a chain that leaves it half way");
+        draw(1, 30, none);
+        same("the chain and more");
+        draw(1, 25, [](Surface& area, int i) {
+            if (i == 12)
+                area.setDrawWidth(5);
+        });
+        same("the chain with a wider pen from half way");
+        for (ImageSurface* area : {&remembering, &working})
+            area->Cls();
+        draw(1, 25, none);
+        same("the chain after a clear");
+    }
+}
+
 // Whatever the numbers, the rasteriser stays inside the image, finishes promptly and draws what
 // lies within reach exactly as for reasonable numbers.
 TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
