@@ -193,8 +193,7 @@ template <span_pixels::Path P>
 void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
     if (!m_image)
         return;
-    const double reach = double(m_radius) + 0.5;
-    const double margin = reach + 1;
+    const double margin = Stroke::reachOf(m_radius) + 1;
     const double right = m_width + margin, bottom = m_height + margin;
     const bool inside = ax >= -margin && ax <= right && bx >= -margin && bx <= right &&
                         ay >= -margin && ay <= bottom && by >= -margin && by <= bottom;
@@ -220,7 +219,7 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
 [[gnu::always_inline]] inline Box SpanRasteriser::boxOf(const Stroke& s) const {
     // Pixel (x, y) has its centre at (x + 0.5, y + 0.5) and is touched when that centre lies
     // closer than `reach` to the segment. Every coordinate lies within the margin.
-    const double reach = double(s.radius) + 0.5;
+    const double reach = s.reach();
     return {std::max(0, floorOf(std::min(s.ax, s.bx) - reach - 0.5) + 1),
             std::max(0, floorOf(std::min(s.ay, s.by) - reach - 0.5) + 1),
             std::min(m_width - 1, -floorOf(-(std::max(s.ax, s.bx) + reach - 0.5)) - 1),
@@ -241,7 +240,7 @@ template <span_pixels::Path P> void SpanRasteriser::cover(const Stroke& s, const
     // After clipping every coordinate is small: single precision is ample from here on.
     const float fx = float(s.ax), fy = float(s.ay), vx = float(s.bx - s.ax),
                 vy = float(s.by - s.ay);
-    const float r = float(double(s.radius) + 0.5);
+    const float r = float(s.reach());
     const StrokeCoverage stroke(vx, vy, r);
     std::uint8_t* const mask = m_mask.data();
     const auto [x0, y0, x1, y1] = box;

@@ -26,8 +26,8 @@ enum class Path;
 // segments of a circle join without the beads that blending each round end separately leaves.
 // Only rows and columns actually touched are composited, and `clear` restores only what was
 // drawn since the last clear. A run drawn again (the rotor's hub, once a vane) has its mask
-// copied back rather than worked out again. Memory is allocated in `attach` and never per stroke
-// or frame.
+// copied back rather than worked out again. Memory is allocated when the rasteriser is made and
+// in `attach`, never per stroke or frame.
 class SpanRasteriser final : public Rasteriser {
 public:
     // Pens wider than this many logical pixels are drawn this wide.
@@ -79,6 +79,10 @@ private:
         float radius;
 
         bool sameAs(const Stroke& o) const;
+        // How far from the segment a pixel's centre may lie and still be touched: the pen's
+        // radius and half a pixel.
+        double reach() const { return reachOf(radius); }
+        static double reachOf(float radius) { return double(radius) + 0.5; }
     };
 
     // Holds the stroke from a to b (device pixels) in the run, with the pixel loops of build P.
