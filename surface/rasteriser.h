@@ -22,7 +22,7 @@ public:
     // From now on draws on `image` (at its device pixel ratio); `clear` brings back `background`,
     // a picture of the same size. The image may already hold a picture: the first `clear`
     // restores all of it, and the next `flush` reports all of it changed. Both must stay alive
-    // and unmoved until `detach`.
+    // and unmoved until `detach`, and the background unchanged.
     virtual void attach(PixelBuffer& image, const PixelBuffer& background) = 0;
     // Lets go of the image, so the surface can reallocate it. Call `flush` first to keep strokes.
     virtual void detach() = 0;

@@ -138,13 +138,11 @@ void SpanRasteriser::RowSpans::markAll(int width) {
 
 void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
     m_image = nullptr;
-    m_background = nullptr;
     // Pixels are restored from a background of the same size.
     if (image.isNull() || background.width() != image.width() ||
         background.height() != image.height())
         return;
     m_image = &image;
-    m_background = &background;
     m_width = image.width();
     m_height = image.height();
     m_ratio = image.devicePixelRatio();
@@ -158,6 +156,13 @@ void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
     m_heldLong.resize(m_height);
     m_drawn.resize(m_height);
     m_drawn.markAll(m_width); // what the image holds now is unknown: the first clear restores all
+    m_restoreFrom.resize(std::size_t(m_height));
+    for (int y = 0; y < m_height; ++y) {
+        const std::uint32_t* row = background.row(y);
+        const bool asAbove =
+            y > 0 && std::equal(row, row + m_width, m_restoreFrom[std::size_t(y - 1)]);
+        m_restoreFrom[std::size_t(y)] = asAbove ? m_restoreFrom[std::size_t(y - 1)] : row;
+    }
     // Another size or ratio: a remembered run's rows would lie elsewhere.
     m_rememberedRows.assign(std::size_t(m_height), MaskRow{});
     m_rememberedStrokes = 0;
@@ -166,8 +171,7 @@ void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
 }
 
 void SpanRasteriser::detach() {
-    m_image = nullptr;
-    m_background = nullptr;
+    m_image = nullptr; // and with it the background rows: nothing is drawn or cleared
 }
 
 void SpanRasteriser::setPen(std::uint32_t colour, int width) {
@@ -486,7 +490,8 @@ void SpanRasteriser::clear() {
     if (m_drawn.empty())
         return;
     m_drawn.drain([&](int y, int lo, int hi) {
-        std::memcpy(m_image->row(y) + lo, m_background->row(y) + lo, std::size_t(hi - lo + 1) * 4);
+        std::memcpy(m_image->row(y) + lo, m_restoreFrom[std::size_t(y)] + lo,
+                    std::size_t(hi - lo + 1) * 4);
         m_changed.addRow(y, lo, hi);
     });
 }

@@ -128,7 +128,10 @@ private:
     const bool m_rememberRuns;
 
     PixelBuffer* m_image = nullptr;
-    const PixelBuffer* m_background = nullptr;
+    // The background row a clear copies each image row from. A row the same as the one above
+    // is copied from the first of them, which stays in the cache: below the picture a clear
+    // reads one row again and again, not a whole background that has left the cache.
+    std::vector<const std::uint32_t*> m_restoreFrom;
     int m_width = 0, m_height = 0; // device pixels
     double m_ratio = 1.0;
 
