@@ -141,8 +141,8 @@ web-timing: build web
 	/usr/bin/python3 bench/web/page_timing.py $(WEB_BUILD)/site docs/web.png
 
 # The main window's timing on a screen of its own, for the start-up rotor's 2 vanes and for 8:
-# start-up, pace, the program's CPU and the X server's, bytes written and pixels repainted a
-# frame, wakeups while stopped.
+# start-up, pace, the program's CPU and the X server's (and theirs for the toolkit alone, ticking
+# and repainting a few pixels), bytes written and pixels repainted a frame, wakeups while stopped.
 timing: build
 	xvfb-run -a -s "-screen 0 1024x768x24" ./$(BUILD)/bench/window_timing
 	xvfb-run -a -s "-screen 0 1024x768x24" ./$(BUILD)/bench/window_timing --vanes 8

@@ -3,8 +3,9 @@
 
 // Timing of the main window on a real screen: start-up to a shown window, the pace of whole
 // animations, the CPU they cost the program and the X server, the bytes the program writes (to
-// the X server, nearly all) per frame, and what wakes the program while it is stopped. It needs a
-// display
+// the X server, nearly all) per frame, and what wakes the program while it is stopped. Before
+// each run, the same CPU figures for the toolkit alone: ticks that repaint a few pixels and draw
+// nothing, the least any animation at this pace costs on this machine. It needs a display
 // (`make timing` runs it under xvfb-run), so it is no *_benchmark and not part of `make bench`.
 //
 //   window_timing [--runs N] [--vanes N] [--busy] [--intervals FILE]
@@ -171,6 +172,35 @@ struct Run {
     int buttonPaints = 0;
 };
 
+// What the program and the X server spend from its making to `stop`.
+class Meter {
+public:
+    explicit Meter(pid_t server)
+        : m_server(server), m_cpu(cpuMs()), m_mainSwitches(contextSwitches()),
+          m_serverMs(processCpuMs(server)), m_bytes(bytesWritten()), m_from(Clock::now()) {}
+
+    // Fills in `run`'s figures; its ticks must be counted already.
+    void stop(Run& run) const {
+        run.wallMs = msBetween(m_from, Clock::now());
+        const Cpu cpu = cpuMs();
+        run.userPercent = 100.0 * (cpu.userMs - m_cpu.userMs) / run.wallMs;
+        run.cpuPercent = run.userPercent + 100.0 * (cpu.systemMs - m_cpu.systemMs) / run.wallMs;
+        if (m_serverMs >= 0)
+            run.serverCpuPercent = 100.0 * (processCpuMs(m_server) - m_serverMs) / run.wallMs;
+        const double frames = std::max(1, run.ticks);
+        run.bytesPerFrame = (bytesWritten() - m_bytes) / frames;
+        run.switchesPerFrame = double(cpu.switches - m_cpu.switches) / frames;
+        run.mainSwitchesPerFrame = double(contextSwitches() - m_mainSwitches) / frames;
+    }
+
+private:
+    pid_t m_server;
+    Cpu m_cpu;
+    long m_mainSwitches;
+    double m_serverMs, m_bytes;
+    Clock::time_point m_from;
+};
+
 Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, pid_t server) {
     Run run;
     std::vector<Clock::time_point> starts;
@@ -200,32 +230,38 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
                 loop.quit();
         });
 
-    const Cpu cpuBefore = cpuMs();
-    const long mainSwitchesBefore = contextSwitches();
-    const double serverBefore = processCpuMs(server);
-    const double bytesBefore = bytesWritten();
-    const Clock::time_point clicked = Clock::now();
+    const Meter meter(server);
     window.runButton()->click();
     loop.exec();
-    const Clock::time_point ended = Clock::now();
     QObject::disconnect(connection);
 
-    run.wallMs = msBetween(clicked, ended);
     run.ticks = static_cast<int>(starts.size());
+    meter.stop(run);
     for (std::size_t i = 1; i < starts.size(); ++i)
         run.intervals.push_back(msBetween(starts[i - 1], starts[i]));
-    const Cpu cpuAfter = cpuMs();
-    const long mainSwitches = contextSwitches() - mainSwitchesBefore;
-    run.userPercent = 100.0 * (cpuAfter.userMs - cpuBefore.userMs) / run.wallMs;
-    run.cpuPercent =
-        run.userPercent + 100.0 * (cpuAfter.systemMs - cpuBefore.systemMs) / run.wallMs;
-    if (serverBefore >= 0)
-        run.serverCpuPercent = 100.0 * (processCpuMs(server) - serverBefore) / run.wallMs;
-    const double frames = std::max(1, run.ticks);
-    run.bytesPerFrame = (bytesWritten() - bytesBefore) / frames;
-    run.pixelsPerFrame = pixels / frames;
-    run.switchesPerFrame = double(cpuAfter.switches - cpuBefore.switches) / frames;
-    run.mainSwitchesPerFrame = double(mainSwitches) / frames;
+    run.pixelsPerFrame = pixels / std::max(1, run.ticks);
+    return run;
+}
+
+// The toolkit's own share, to read a run's figures against: the window's kind of timer ticking as
+// often as in a run, each tick repainting an 8 x 8 patch of the picture and drawing nothing.
+constexpr int kPatch = 8;
+Run toolkitAlone(rotavel::ui::MainWindow& window, pid_t server) {
+    Run run;
+    rotavel::ui::TickNotifier ticks(nullptr);
+    QEventLoop loop;
+    const QRect patch(window.picture()->contentsRect().center(), QSize(kPatch, kPatch));
+    QObject::connect(&ticks, &rotavel::ui::TickNotifier::timeout, &loop, [&] {
+        window.picture()->update(patch);
+        if (++run.ticks == 503) {
+            ticks.setActive(false);
+            loop.quit();
+        }
+    });
+    const Meter meter(server);
+    ticks.setActive(true);
+    loop.exec();
+    meter.stop(run);
     return run;
 }
 
@@ -330,6 +366,7 @@ int main(int argc, char* argv[]) {
     bool paceMet = true, cpuMet = true;
     std::vector<double> allIntervals;
     for (int r = 1; r <= runs; ++r) {
+        const Run alone = toolkitAlone(window, server);
         const Run run = animate(window, timer.notifier(), server);
         allIntervals.insert(allIntervals.end(), run.intervals.begin(), run.intervals.end());
         const double tolerance = busy ? 0.03 : 0.01;
@@ -340,13 +377,16 @@ int main(int argc, char* argv[]) {
                     "max %.2f ms; frame median %.2f ms, max %.2f ms; CPU %.1f%% of one core "
                     "(%.1f%% user), X server %.1f%%; a frame: %.0f bytes written, %.0f pixels of "
                     "the picture repainted, %.1f context switches (%.1f of the main thread); %d "
-                    "repaints of Run\n",
+                    "repaints of Run\n"
+                    "       the toolkit alone just before (%d x %d pixels repainted a tick): CPU "
+                    "%.1f%%, X server %.1f%%, %.1f context switches a tick\n",
                     r, run.wallMs / 1000, run.ticks, verdict(wallMet),
                     percentile(run.intervals, 0.5), percentile(run.intervals, 0.99),
                     percentile(run.intervals, 1.0), percentile(run.frames, 0.5),
                     percentile(run.frames, 1.0), run.cpuPercent, run.userPercent,
                     run.serverCpuPercent, run.bytesPerFrame, run.pixelsPerFrame,
-                    run.switchesPerFrame, run.mainSwitchesPerFrame, run.buttonPaints);
+                    run.switchesPerFrame, run.mainSwitchesPerFrame, run.buttonPaints, kPatch,
+                    kPatch, alone.cpuPercent, alone.serverCpuPercent, alone.switchesPerFrame);
     }
     const double median = percentile(allIntervals, 0.5), p99 = percentile(allIntervals, 0.99);
     double sum = 0;
