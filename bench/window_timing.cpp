@@ -243,6 +243,8 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
     return run;
 }
 
+constexpr int kRunTicks = 503; // four turns of the rotor
+
 // The toolkit's own share, to read a run's figures against: the window's kind of timer ticking as
 // often as in a run, each tick repainting an 8 x 8 patch of the picture and drawing nothing.
 constexpr int kPatch = 8;
@@ -253,7 +255,7 @@ Run toolkitAlone(rotavel::ui::MainWindow& window, pid_t server) {
     const QRect patch(window.picture()->contentsRect().center(), QSize(kPatch, kPatch));
     QObject::connect(&ticks, &rotavel::ui::TickNotifier::timeout, &loop, [&] {
         window.picture()->update(patch);
-        if (++run.ticks == 503) {
+        if (++run.ticks == kRunTicks) {
             ticks.setActive(false);
             loop.quit();
         }
@@ -370,7 +372,8 @@ int main(int argc, char* argv[]) {
         const Run run = animate(window, timer.notifier(), server);
         allIntervals.insert(allIntervals.end(), run.intervals.begin(), run.intervals.end());
         const double tolerance = busy ? 0.03 : 0.01;
-        const bool wallMet = std::abs(run.wallMs - 5030) <= 5030 * tolerance && run.ticks == 503;
+        const bool wallMet =
+            std::abs(run.wallMs - 5030) <= 5030 * tolerance && run.ticks == kRunTicks;
         paceMet = paceMet && wallMet;
         cpuMet = cpuMet && run.cpuPercent <= 10;
         std::printf("run %d: %.3f s for %d ticks [%s]; interval median %.2f ms, p99 %.2f ms, "
