@@ -42,6 +42,9 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
+constexpr int kRunTicks = 503; // four turns of the rotor
+constexpr double kRunMs = kRunTicks * rotavel::surface::Timer::kIntervalMs;
+
 double msBetween(Clock::time_point from, Clock::time_point to) {
     return std::chrono::duration<double, std::milli>(to - from).count();
 }
@@ -243,8 +246,6 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
     return run;
 }
 
-constexpr int kRunTicks = 503; // four turns of the rotor
-
 // The toolkit's own share, to read a run's figures against: the window's kind of timer ticking as
 // often as in a run, each tick repainting an 8 x 8 patch of the picture and drawing nothing.
 constexpr int kPatch = 8;
@@ -373,7 +374,7 @@ int main(int argc, char* argv[]) {
         allIntervals.insert(allIntervals.end(), run.intervals.begin(), run.intervals.end());
         const double tolerance = busy ? 0.03 : 0.01;
         const bool wallMet =
-            std::abs(run.wallMs - 5030) <= 5030 * tolerance && run.ticks == kRunTicks;
+            std::abs(run.wallMs - kRunMs) <= kRunMs * tolerance && run.ticks == kRunTicks;
         paceMet = paceMet && wallMet;
         cpuMet = cpuMet && run.cpuPercent <= 10;
         std::printf("run %d: %.3f s for %d ticks [%s]; interval median %.2f ms, p99 %.2f ms, "
