@@ -92,6 +92,15 @@ double spread(const std::vector<double>& v) {
     return median > 0 ? (s.back() - s.front()) / median : 0;
 }
 
+// Whether a run stopped with an error or was skipped: the library's own field for it is
+// `error_occurred` up to 1.7 and `skipped` from 1.8 on, so ask the run which one it has.
+template <class Run> bool failed(const Run& run) {
+    if constexpr (requires { run.skipped; })
+        return static_cast<bool>(run.skipped);
+    else
+        return run.error_occurred;
+}
+
 // The console output as usual, plus the per-frame medians kept for the closing table.
 class SummaryReporter final : public benchmark::ConsoleReporter {
 public:
@@ -101,7 +110,7 @@ public:
         ConsoleReporter::ReportRuns(runs);
         for (const Run& run : runs) {
             const auto counter = run.counters.find("p50_us");
-            if (counter == run.counters.end() || run.error_occurred)
+            if (counter == run.counters.end() || failed(run))
                 continue;
             Result& r = m_results[run.run_name.function_name + "/" + run.run_name.args];
             if (run.run_type == Run::RT_Iteration)
