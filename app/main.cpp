@@ -3,6 +3,7 @@
 
 #include "app/display_guard.h"
 #include "app/quit_signals.h"
+#include "app/utf8_locale.h"
 #include "ui/main_window.h"
 
 #include <QApplication>
@@ -25,6 +26,7 @@ int main(int argc, char* argv[]) {
     QCoreApplication::setApplicationName(QStringLiteral("io.github.rotavel.RotavelMotion"));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Rotavel Motion"));
 
+    rotavel::app::chooseUtf8CharacterType();
     std::optional<DisplayGuard> guard(std::in_place);
     QApplication app(argc, argv);
     guard.reset();
