@@ -80,7 +80,9 @@ app=$!
 
 # The requests a native client sends; an X11 client through a compatibility server sends none.
 sent() { grep -qF -- "$1" "$work/program.err"; }
-wait_until 10 sent 'xdg_toplevel@' || fail "the program did not show a window on the compositor"
+# The window's role: libwayland's log names the object xdg_toplevel@15 up to 1.22, #15 from 1.23.
+toplevel() { sent 'xdg_toplevel@' || sent 'xdg_toplevel#'; }
+wait_until 10 toplevel || fail "the program did not show a window on the compositor"
 wait_until 5 sent '.set_app_id("io.github.rotavel.RotavelMotion")' ||
     fail "wrong app id: $(grep -o 'set_app_id(.*)' "$work/program.err")"
 sent '.set_title("Rotavel Motion")' ||
