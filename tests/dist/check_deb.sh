@@ -24,9 +24,10 @@ depends=$(field Depends)
 echo "Depends: $depends"
 # The Qt libraries are found by dpkg-shlibdeps; the platform plugins are loaded at run time, so
 # nothing finds them but the package's own list.
+# Debian 13 renamed the Qt libraries for its 64-bit time (libqt6core6t64); either name will do.
 names=$(tr ',|' '\n' <<<"$depends" | sed 's/^ *//; s/[ :].*//')
 for pkg in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 qt6-qpa-plugins; do
-    grep -Fxq "$pkg" <<<"$names" || fail "Depends lacks $pkg"
+    grep -Fxq -e "$pkg" -e "${pkg}t64" <<<"$names" || fail "Depends lacks $pkg"
 done
 [ "$(field Recommends)" = qt6-wayland ] || fail "Recommends is '$(field Recommends)', not qt6-wayland"
 # The same check apt makes before installing, against this machine's packages.
