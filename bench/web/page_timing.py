@@ -13,6 +13,8 @@ import os
 import sys
 import time
 
+# The shared helpers are read from the source tree, which nothing here writes to.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..",
                                 "tests", "web"))
 from page_session import Browser, serve  # noqa: E402

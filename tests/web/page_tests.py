@@ -16,6 +16,8 @@ import unittest
 
 from PIL import Image, ImageChops
 
+# The shared helpers are read from the source tree, which nothing here writes to.
+sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 from page_session import Browser, serve  # noqa: E402
 
