@@ -1,8 +1,8 @@
 # SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 # SPDX-License-Identifier: MIT
 
-# The front door. Every target first installs what is missing (Debian 12, apt-get), then builds
-# with CMake into build/. When everything is present the check costs a fraction of a second.
+# The front door. Every target first installs what is missing (Debian 12 or 13, apt-get), then
+# builds with CMake into build/. When everything is present the check costs a fraction of a second.
 
 BUILD     ?= build
 JOBS      ?= $(shell nproc)
@@ -11,8 +11,8 @@ CMAKE_ARGS ?=
 PREFIX    ?= /usr/local
 
 # What each purpose needs from Debian beyond a minimal system (the minbase variant plus git, make,
-# ca-certificates and sudo; `make test-fresh` proves the lists on one). The targets install them all
-# (ALL_PKGS) unless they name their own.
+# ca-certificates and sudo; `make test-fresh` proves the lists on one of each release). Every name
+# is the same on Debian 12 and 13. The targets install them all (ALL_PKGS) unless they name their own.
 BUILD_PKGS   := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
                 libbenchmark-dev
 RUN_PKGS     := fonts-dejavu-core qt6-wayland
@@ -25,7 +25,8 @@ PACKAGE_PKGS := dpkg-dev file
 TEST_PKGS    := xvfb xauth xdotool dbus at-spi2-core valgrind binutils desktop-file-utils appstream \
                 weston python3-gi gir1.2-atspi-2.0 lintian reuse man-db
 PREVIEW_PKGS := imagemagick
-FUZZ_PKGS    := clang libclang-rt-14-dev
+# The fuzzer's runtime for the release's own clang (14 on Debian 12, 19 on 13).
+FUZZ_PKGS    := clang libclang-rt-dev
 FRESH_PKGS   := mmdebstrap git
 # The page: Debian's WebAssembly toolchain, and the browser and client its tests drive.
 WEB_PKGS     := emscripten node-acorn python3
@@ -68,10 +69,13 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/rotavel-motion
 
-# The browser tests need the page built and Debian's chromium with its driver.
+# The browser tests need the page built and Debian's chromium with its driver. No test may write
+# into the source tree: what git sees there afterwards must have been there before.
 test: build web
 	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
+	@tests/tree_changes.sh >$(BUILD)/tree-before-test
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	@tests/tree_changes.sh $(BUILD)/tree-before-test
 
 # Everything built with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the test.
 # The soak is left out: its memory figures mean nothing under the sanitizer's allocator.
@@ -83,13 +87,20 @@ test-sanitize: deps
 	@[ -f $(SAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
 	    -DROTAVEL_SANITIZE=ON -DROTAVEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
 	cmake --build $(SAN_BUILD) -j $(JOBS)
+	@tests/tree_changes.sh >$(SAN_BUILD)/tree-before-test
 	cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE 'soak|browser'
+	@tests/tree_changes.sh $(SAN_BUILD)/tree-before-test
 
-# A newcomer's `make test` on a minimal Debian 12 made from nothing with this machine's apt sources,
-# from a clone of the committed tree (HEAD): proves the package lists above. Needs root.
+# A newcomer's `make test` on a minimal Debian made from nothing with this machine's apt sources,
+# from a clone of the committed tree (HEAD): proves the package lists above. Needs root. Each
+# release in DEBIAN (bookworm for Debian 12, trixie for 13) has a run of its own, from nothing, one
+# after the other; all of them run, and any that fails fails the target.
+DEBIAN ?= bookworm trixie
 test-fresh:
 	@$(MAKE) --no-print-directory deps PKGS="$(FRESH_PKGS)"
-	$(SUDO) tests/fresh/test_fresh.sh
+	@status=0; for suite in $(DEBIAN); do \
+	  $(SUDO) tests/fresh/test_fresh.sh $$suite || status=1; \
+	done; exit $$status
 
 # The memory soak alone: 1,000 whole animations (ROTOR_SOAK_ANIMATIONS to change).
 soak: build

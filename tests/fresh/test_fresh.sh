@@ -3,17 +3,19 @@
 # SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 # SPDX-License-Identifier: MIT
 
-# `make test-fresh`: a newcomer's `make test` on a Debian 12 machine that has never seen the project.
-# Bootstraps a minimal root file system (mmdebstrap, variant minbase, plus git, make, ca-certificates
-# and sudo) from this machine's own apt sources, apt configuration and keyrings, clones the committed
+# `make test-fresh`: a newcomer's `make test` on a Debian machine that has never seen the project.
+# Bootstraps a minimal root file system of Debian release SUITE (mmdebstrap, variant minbase, plus
+# git, make, ca-certificates and sudo) from this machine's own apt sources (their Debian suites
+# renamed for SUITE), apt configuration and keyrings, clones the committed
 # tree (HEAD; uncommitted changes are not part of it) into it, and runs `CI=true make test` there as
 # root. The Makefile then has to install everything itself: a package missing from its lists fails
 # here first. Prints the time of each phase and the packages the fresh system had to install.
 #
-# Usage: test_fresh.sh [REPOSITORY]   (needs root; default: the repository holding this script)
+# Usage: test_fresh.sh SUITE [REPOSITORY]   (needs root; SUITE: bookworm for Debian 12, trixie for
+# Debian 13; default REPOSITORY: the one holding this script)
 # FRESH_TARGETS (default test) are the make targets run inside.
 # FRESH_DIR (default /var/tmp/rotavel-motion-fresh) holds the roots, one per run and removed after
-# it, and the cache of downloaded packages, the one thing kept between runs.
+# it, and a cache of downloaded packages for each release, the one thing kept between runs.
 # FRESH_TMPFS: 1 builds the root in memory, 0 on disk; unset, in memory when 10 GiB are free.
 #
 # Everything from the bootstrap on happens in a mount namespace of its own: the root's /proc, /sys
@@ -22,7 +24,8 @@
 set -euo pipefail
 
 self=$(readlink -f "$0")
-suite=bookworm
+# The release to bootstrap, set by main and handed to the run.
+suite=
 # Where the newcomer's clone lands inside the root.
 checkout=/root/rotavel-motion
 
@@ -126,11 +129,50 @@ finish() {
     echo "=== test-fresh: $1 took $seconds s"
 }
 
+# The release's number, for people: "Debian 13".
+release_name() {
+    case $1 in
+    bookworm) echo "Debian 12" ;;
+    trixie) echo "Debian 13" ;;
+    *) echo "Debian $1" ;;
+    esac
+}
+
+# Copies the apt source files $3... into folder $2, their suites of this machine's release renamed
+# for release $1 (bookworm-security becomes trixie-security); other suites, and those of other
+# archives, stay as they are. Prints the copies' paths.
+sources_for() {
+    local want=$1 dir=$2 have f
+    shift 2
+    have=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [[ -n $have ]] || die "this machine's /etc/os-release names no release"
+    mkdir -p "$dir"
+    for f in "$@"; do
+        awk -v have="$have" -v want="$want" '
+            function rename(s) {
+                if (s == have) return want
+                if (index(s, have "-") == 1) return want substr(s, length(have) + 1)
+                return s
+            }
+            # deb822: the Suites field.
+            tolower($1) == "suites:" { out = $1; for (i = 2; i <= NF; i++) out = out " " rename($i)
+                                       print out; next }
+            # One line: deb [options] URI SUITE COMPONENT...
+            $1 == "deb" || $1 == "deb-src" {
+                i = 2
+                if ($i ~ /^\[/) { while (i < NF && $i !~ /\]$/) i++; i++ }
+                $(i + 1) = rename($(i + 1)); print; next
+            }
+            { print }' "$f" >"$dir/${f##*/}"
+        echo "$dir/${f##*/}"
+    done
+}
+
 installed_packages() {
     chroot "$1" dpkg-query -W -f '${db:Status-Abbrev} ${Package}\n' | awk '$1 == "ii" { print $2 }' | sort
 }
 
-# --- The run, in a mount namespace of its own: run ROOT CACHE WORK COMMIT REPOSITORY ---------------
+# --- The run, in a mount namespace of its own: run SUITE ROOT CACHE WORK COMMIT REPOSITORY ---------
 
 # The long steps run as a background job and are waited for, so that a signal is handled at once:
 # the job is ended, everything running in the root with it, and the root is unmounted.
@@ -151,8 +193,9 @@ end_run() {
 }
 
 run() {
-    root=$1
-    local cache=$2 work=$3 commit=$4 repo=$5 status=0 f in_memory=${FRESH_TMPFS:-}
+    suite=$1
+    root=$2
+    local cache=$3 work=$4 commit=$5 repo=$6 status=0 f in_memory=${FRESH_TMPFS:-}
     phases=$work/phases
     trap end_run EXIT
     trap 'exit 130' INT
@@ -168,11 +211,12 @@ run() {
         echo "=== test-fresh: the root is in memory (FRESH_TMPFS=0 for disk)"
     fi
 
-    local sources=()
+    local found=() sources=()
     for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
-        [[ -f $f ]] && grep -q '^[^#]' "$f" && sources+=("$f")
+        [[ -f $f ]] && grep -q '^[^#]' "$f" && found+=("$f")
     done
-    ((${#sources[@]})) || die "this machine has no apt sources"
+    ((${#found[@]})) || die "this machine has no apt sources"
+    mapfile -t sources < <(sources_for "$suite" "$work/sources" "${found[@]}")
 
     begin "bootstrap ($suite, minbase)"
     local hook_args
@@ -251,7 +295,7 @@ cleanup() {
         rm -rf --one-file-system "$root"
     fi
     finish cleanup
-    echo "=== test-fresh: phase times"
+    echo "=== test-fresh: phase times, $(release_name "$suite")"
     while IFS=$'\t' read -r name seconds; do
         printf '  %-22s %8s s\n' "$name" "$seconds"
     done <"$phases"
@@ -260,9 +304,10 @@ cleanup() {
         fmt -w 100 "$work/installed" | sed 's/^/  /'
     fi
     if ((code == 0)); then
-        echo "=== test-fresh: PASS: make $targets on a fresh Debian 12, commit $commit"
+        echo "=== test-fresh: PASS: make $targets on a fresh $(release_name "$suite"), commit $commit"
     else
-        echo "=== test-fresh: FAIL: make $targets on a fresh Debian 12, commit $commit: status $code"
+        echo "=== test-fresh: FAIL: make $targets on a fresh $(release_name "$suite"), commit $commit:" \
+            "status $code"
     fi
     rm -rf "$work"
     exit "$code"
@@ -272,13 +317,16 @@ main() {
     [[ $(id -u) == 0 ]] || die "needs root (mmdebstrap and the mounts): run it with sudo"
     command -v mmdebstrap >/dev/null || die "mmdebstrap is not installed (package mmdebstrap)"
     local repo base cache
-    repo=$(git -C "${1:-$(dirname "$self")}" rev-parse --show-toplevel) || die "not in a git repository"
+    suite=${1:-}
+    [[ $suite =~ ^[a-z]+$ ]] || die "usage: test_fresh.sh SUITE [REPOSITORY] (SUITE: bookworm or trixie)"
+    repo=$(git -C "${2:-$(dirname "$self")}" rev-parse --show-toplevel) || die "not in a git repository"
     commit=$(git -C "$repo" rev-parse HEAD)
     base=${FRESH_DIR:-/var/tmp/rotavel-motion-fresh}
     mkdir -p "$base"
     base=$(readlink -f "$base")
     case $base/ in "$repo"/*) die "FRESH_DIR must lie outside the source tree $repo" ;; esac
-    cache=$base/archives
+    # A release's packages are no use to another's, and a whole run empties the cache of the rest.
+    cache=$base/archives/$suite
     mkdir -p "$cache"
     [[ -z $(git -C "$repo" status --porcelain --untracked-files=no) ]] ||
         echo "test_fresh: note: uncommitted changes in $repo are not part of this run"
@@ -293,7 +341,8 @@ main() {
     trap 'exit 130' INT
     trap 'exit 143' TERM
 
-    unshare --mount --propagation private -- "$self" --run "$root" "$cache" "$work" "$commit" "$repo" &
+    unshare --mount --propagation private -- "$self" --run "$suite" "$root" "$cache" "$work" "$commit" \
+        "$repo" &
     inside=$!
     wait "$inside"
 }

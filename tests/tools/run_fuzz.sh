@@ -20,7 +20,7 @@ case $build in /*) ;; *) build=$root/$build ;; esac
 regressions=$here/fuzz/regressions
 
 if ! command -v clang++ >/dev/null 2>&1; then
-  echo "run_fuzz.sh: clang++ is needed (Debian: clang libclang-rt-14-dev)" >&2
+  echo "run_fuzz.sh: clang++ is needed (Debian: clang libclang-rt-dev)" >&2
   exit 1
 fi
 
