@@ -35,7 +35,7 @@ BROWSER_PKGS := chromium chromium-driver python3-selenium python3-pil
 ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
 
 .PHONY: all deps build run test test-sanitize test-fresh soak fuzz bench timing install package \
-        preview clean web web-serve web-timing
+        preview clean web web-deps web-serve web-timing FORCE
 
 all: build
 
@@ -51,16 +51,18 @@ deps:
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
 
-# The configure step runs again whenever CMAKE_ARGS differ from the last configure's: the stamp
-# holds the last ones and is rewritten, and so newer than the cache, only when they change.
-CMAKE_STAMP := $(BUILD)/cmake-args.stamp
-ifneq ($(wildcard $(CMAKE_STAMP)):$(file <$(CMAKE_STAMP)),$(CMAKE_STAMP):$(strip $(CMAKE_ARGS)))
-$(shell mkdir -p $(BUILD))
-$(file >$(CMAKE_STAMP),$(strip $(CMAKE_ARGS)))
-endif
+# Every build folder is configured from a preset of CMakePresets.json, which holds each build's
+# flags, so that `cmake --preset NAME` gives a plain-CMake user the same build; CMAKE_ARGS come on
+# top. A folder configures again whenever CMAKE_ARGS differ from its last configure's: its stamp
+# holds them and is rewritten, and so newer than the cache, only when they change. Nothing is
+# written until a target needs the folder.
+%/cmake-args.stamp: FORCE
+	@mkdir -p $(@D)
+	@echo '$(strip $(CMAKE_ARGS))' | cmp -s - $@ || echo '$(strip $(CMAKE_ARGS))' >$@
+FORCE:
 
-$(BUILD)/CMakeCache.txt: $(CMAKE_STAMP) | deps
-	cmake -S . -B $(BUILD) $(CMAKE_ARGS)
+$(BUILD)/CMakeCache.txt: $(BUILD)/cmake-args.stamp | deps
+	cmake --preset default -B $(BUILD) $(CMAKE_ARGS)
 	@touch $@
 
 build: deps $(BUILD)/CMakeCache.txt
@@ -69,26 +71,30 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/rotavel-motion
 
-# The browser tests need the page built and Debian's chromium with its driver. No test may write
-# into the source tree: what git sees there afterwards must have been there before.
+# The browser tests need the page built and Debian's chromium with its driver. With everything
+# installed and built, a test that reports itself skipped fails the target. No test may write into
+# the source tree: what git sees there afterwards must have been there before.
 test: build web
 	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
 	@tests/tree_changes.sh >$(BUILD)/tree-before-test
-	cd $(BUILD) && ctest --output-on-failure -j $(JOBS)
+	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --output-junit ctest-results.xml
+	@skipped=$$(sed -n 's/.*<testcase name="\([^"]*\)".*status="notrun".*/\1/p' \
+	    $(BUILD)/ctest-results.xml); \
+	[ -z "$$skipped" ] || { echo "make test: skipped, though everything is installed:" $$skipped; exit 1; }
 	@tests/tree_changes.sh $(BUILD)/tree-before-test
 
-# Everything built with AddressSanitizer and UndefinedBehaviorSanitizer; any report fails the test.
-# The soak is left out: its memory figures mean nothing under the sanitizer's allocator.
+# Everything built with AddressSanitizer and UndefinedBehaviorSanitizer (the preset `sanitize`);
+# any report fails the test. The soak is left out, as its memory figures mean nothing under the
+# sanitizer's allocator, and so is the page, which is not built with them.
 SAN_BUILD := build-sanitize
-SAN_ENV := ASAN_OPTIONS=halt_on_error=1:detect_leaks=1:abort_on_error=0 \
-	LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
-	UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1
-test-sanitize: deps
-	@[ -f $(SAN_BUILD)/CMakeCache.txt ] || cmake -S . -B $(SAN_BUILD) -DCMAKE_BUILD_TYPE=Debug \
-	    -DROTAVEL_SANITIZE=ON -DROTAVEL_BUILD_BENCH=OFF $(CMAKE_ARGS)
-	cmake --build $(SAN_BUILD) -j $(JOBS)
+$(SAN_BUILD)/CMakeCache.txt: $(SAN_BUILD)/cmake-args.stamp | deps
+	cmake --preset sanitize $(CMAKE_ARGS)
+	@touch $@
+
+test-sanitize: deps $(SAN_BUILD)/CMakeCache.txt
+	cmake --build --preset sanitize -j $(JOBS)
 	@tests/tree_changes.sh >$(SAN_BUILD)/tree-before-test
-	cd $(SAN_BUILD) && $(SAN_ENV) ctest --output-on-failure -j $(JOBS) -LE 'soak|browser'
+	ctest --preset sanitize -j $(JOBS)
 	@tests/tree_changes.sh $(SAN_BUILD)/tree-before-test
 
 # A newcomer's `make test` on a minimal Debian made from nothing with this machine's apt sources,
@@ -106,9 +112,10 @@ test-fresh:
 soak: build
 	cd $(BUILD) && ctest --output-on-failure -L soak
 
+# The preset `fuzz`, configured afresh on every run.
 fuzz:
 	@$(MAKE) --no-print-directory deps PKGS="$(BUILD_PKGS) $(FUZZ_PKGS)"
-	tests/tools/run_fuzz.sh build-fuzz $${FUZZ_SECONDS:-60}
+	tests/tools/run_fuzz.sh build-fuzz $${FUZZ_SECONDS:-60} $(CMAKE_ARGS)
 
 bench: build
 	@for b in $(BUILD)/bench/*_benchmark; do echo "== $$b"; $$b --benchmark_repetitions=5 --benchmark_report_aggregates_only=true || exit 1; done
@@ -129,17 +136,19 @@ preview: build
 clean:
 	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz $(WEB_BUILD)
 
-# The page, built with Debian's emscripten into $(WEB_BUILD)/site: index.html, its script and style,
-# rotavel.js and rotavel.wasm. emcc finds Debian's acorn through NODE_PATH even under a node that is
-# not Debian's own.
-WEB_BUILD ?= build-web
+# The page, built with Debian's emscripten (the preset `web`) into $(WEB_BUILD)/site: index.html,
+# its script and style, rotavel.js and rotavel.wasm.
+WEB_BUILD := build-web
 WEB_PORT  ?= 8000
-EMENV     := NODE_PATH=/usr/share/nodejs
-web:
+web-deps:
 	@$(MAKE) --no-print-directory deps PKGS="$(WEB_PKGS)"
-	@[ -f $(WEB_BUILD)/CMakeCache.txt ] || $(EMENV) emcmake cmake -S . -B $(WEB_BUILD) \
-	    -DCMAKE_BUILD_TYPE=Release
-	$(EMENV) cmake --build $(WEB_BUILD) -j $(JOBS)
+
+$(WEB_BUILD)/CMakeCache.txt: $(WEB_BUILD)/cmake-args.stamp | web-deps
+	cmake --preset web $(CMAKE_ARGS)
+	@touch $@
+
+web: web-deps $(WEB_BUILD)/CMakeCache.txt
+	cmake --build --preset web -j $(JOBS)
 
 # Serves the page on this machine only.
 web-serve: web

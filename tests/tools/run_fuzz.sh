@@ -5,9 +5,10 @@
 
 # Fuzzes the headless driver's script reader for a bounded time (`make fuzz`).
 #
-# Usage: run_fuzz.sh [BUILD_DIR [SECONDS]]   (defaults: build-fuzz, 60)
-# Configures BUILD_DIR with clang++ and ROTAVEL_FUZZ=ON, builds only the fuzzer, and runs it on a
-# scratch copy of the seed corpus, so inputs found along the way never land in the repository.
+# Usage: run_fuzz.sh [BUILD_DIR [SECONDS [CMAKE_ARG...]]]   (defaults: build-fuzz, 60)
+# Configures BUILD_DIR from the preset `fuzz` (clang++, ROTAVEL_FUZZ=ON) and the CMAKE_ARGs, builds
+# only the fuzzer, and runs it on a scratch copy of the seed corpus, so inputs found along the way
+# never land in the repository.
 # A crash, hang or out-of-memory input is copied to tests/tools/fuzz/regressions/ (the normal test
 # run replays that folder) and fails the run. Prints the number of executions.
 set -euo pipefail
@@ -24,8 +25,7 @@ if ! command -v clang++ >/dev/null 2>&1; then
   exit 1
 fi
 
-cmake -S "$root" -B "$build" -DCMAKE_CXX_COMPILER=clang++ -DROTAVEL_FUZZ=ON \
-  -DROTAVEL_BUILD_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+(cd "$root" && cmake --preset fuzz -B "$build" "${@:3}" >/dev/null)
 cmake --build "$build" --target script_fuzzer -j "${JOBS:-2}"
 fuzzer=$(find "$build" -maxdepth 3 -type f -name script_fuzzer -perm -u+x | head -n 1)
 [ -n "$fuzzer" ] || { echo "run_fuzz.sh: no script_fuzzer built in $build" >&2; exit 1; }
