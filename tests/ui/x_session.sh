@@ -6,14 +6,16 @@
 # script sets `work` (a scratch folder) and `xvfb=` (for its cleanup), and defines `fail`.
 
 # need_commands "PACKAGES" COMMAND...: fails the test, naming the Debian packages, if any is missing.
-need_commands() {
-    local packages=$1 command
-    shift
+# skip_without does the same for a part a build can do without: the test reports itself skipped.
+need_commands() { check_commands FAIL 1 "$@"; }
+skip_without() { check_commands SKIP 77 "$@"; }
+check_commands() {
+    local verdict=$1 status=$2 packages=$3 command
+    shift 3
     for command in "$@"; do
-        if ! command -v "$command" >/dev/null; then
-            echo "FAIL: $command is missing (install the Debian packages $packages)"
-            exit 1
-        fi
+        command -v "$command" >/dev/null && continue
+        echo "$verdict: $command is missing (install the Debian packages $packages)"
+        exit "$status"
     done
 }
 

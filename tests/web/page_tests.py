@@ -8,20 +8,36 @@ that equal, pixel for pixel, what the headless driver saves for the same events.
 
 usage: page_tests.py SITE ROTOR_HEADLESS RATIO [unittest options]"""
 
+import importlib.util
 import os
 import subprocess
 import sys
 import tempfile
 import unittest
 
-from PIL import Image, ImageChops
+SITE, HEADLESS, RATIO = sys.argv[1], sys.argv[2], float(sys.argv[3])
+
+
+def skip_without(what, why):
+    """Reports the tests skipped (status 77, as ctest is told) when a part they need is missing."""
+    if not what:
+        print(f"SKIP: {why}")
+        sys.exit(77)
+
+
+for module, package in (("PIL", "python3-pil"), ("selenium", "python3-selenium")):
+    skip_without(importlib.util.find_spec(module), f"python3 lacks {module} (package {package})")
+
+from PIL import Image, ImageChops  # noqa: E402
 
 # The shared helpers are read from the source tree, which nothing here writes to.
 sys.dont_write_bytecode = True
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from page_session import Browser, serve  # noqa: E402
+from page_session import CHROMEDRIVER, CHROMIUM, Browser, serve  # noqa: E402
 
-SITE, HEADLESS, RATIO = sys.argv[1], sys.argv[2], float(sys.argv[3])
+skip_without(os.path.isfile(os.path.join(SITE, "index.html")), f"no page in {SITE} (make web)")
+for program, package in ((CHROMIUM, "chromium"), (CHROMEDRIVER, "chromium-driver")):
+    skip_without(os.access(program, os.X_OK), f"{program} is missing (package {package})")
 
 PERIOD_SECONDS = 0.01
 TICKS_A_RUN = 503  # four turns
