@@ -155,7 +155,8 @@ web-serve: web
 	@echo "Rotavel Motion: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C to stop)"
 	/usr/bin/python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
 
-# The page's frame cost, CPU and run length in headless chromium, and docs/web.png mid-animation.
+# The page's CPU in headless chromium, turn about with a floor page that does only the browser's
+# share of a run, at ratios 1 and 2; its run length and frame cost; docs/web.png mid-animation.
 web-timing: build web
 	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
 	/usr/bin/python3 bench/web/page_timing.py $(WEB_BUILD)/site docs/web.png
