@@ -90,6 +90,9 @@ hook_setup() {
         # A configuration that deletes every download after dpkg runs (container images carry one)
         # would empty the cache; it stays on this machine.
         grep -q 'rm .*/var/cache/apt/archives' "$f" && continue
+        # A package's own file comes with that package, the root's release's version of it: a copy
+        # from this machine's release would stop its install at a question about the changed file.
+        dpkg -S "$f" >/dev/null 2>&1 && continue
         cp -p "$f" "$root/etc/apt/apt.conf.d/"
     done
     printf '%s\n' 'APT::Keep-Downloaded-Packages "true";' \
