@@ -191,7 +191,7 @@
   // the picture drawn anew at the new ratio, in the middle of a run as well.
   function refit() {
     const wanted = fitWindow();
-    if (wanted !== ratio) {
+    if (rotor && wanted !== ratio) {
       ratio = wanted;
       rotor._rotor_set_ratio(ratio);
       sizeCanvas();
@@ -205,6 +205,11 @@
       watchRatio();
     }, { once: true });
   }
+
+  // Fitted from the start, so that even a page whose rotor cannot start shows all it says.
+  fitWindow();
+  watchRatio();
+  window.addEventListener("resize", refit);
 
   // ---- The menu: a menu bar with one menu, worked by pointer or keyboard.
 
@@ -342,6 +347,7 @@
     console.error("Rotavel Motion could not start:", error);
     status.textContent = "The rotor could not be started in this browser.";
     status.hidden = false;
+    fitWindow(); // with the message under it
     document.body.classList.add("ready");
     windowArea.setAttribute("aria-busy", "false");
   }
@@ -365,8 +371,6 @@
     sizeCanvas();
     paint(); // the background alone: nothing is drawn before the first Run
     describe();
-    watchRatio();
-    window.addEventListener("resize", refit);
     windowArea.setAttribute("aria-busy", "false");
     document.body.classList.add("ready");
     runButton.focus();
