@@ -5,7 +5,8 @@
 
 """The page's cost in Debian's headless chromium, from the browser's own clocks: a whole 8-vane run,
 the time inside ticks and canvas updates as the page measures them, and the renderer's main-thread
-busy time from its performance metrics; a screenshot of the window mid-animation on the way.
+busy time from its performance metrics; a screenshot of the window mid-animation on the way, and
+one of a phone's whole screen beside it (SCREENSHOT-phone.png).
 
 usage: page_timing.py SITE [SCREENSHOT.png] [RATIO]"""
 
@@ -22,6 +23,21 @@ def metrics(browser):
     browser.driver.execute_cdp_cmd("Performance.enable", {})
     values = browser.driver.execute_cdp_cmd("Performance.getMetrics", {})["metrics"]
     return {m["name"]: m["value"] for m in values}
+
+
+def phone_screenshot(url, path, width=390, height=844, ratio=2):
+    """The whole screen of a phone held upright, 8 vanes mid-animation."""
+    browser = Browser()
+    try:
+        browser.emulate(width, height, ratio)
+        browser.open(url)
+        browser.js("document.getElementById('eeight').click();"
+                   "document.getElementById('Command1').click();")
+        browser.wait_for("rotavelStats.ticks >= 150", timeout=10)
+        browser.js("document.activeElement.blur();")
+        browser.driver.save_screenshot(path)
+    finally:
+        browser.close()
 
 
 def main():
@@ -48,6 +64,8 @@ def main():
                      for name in ("rotavel.wasm", "rotavel.js")}
         finally:
             browser.close()
+        if screenshot:
+            phone_screenshot(url, os.path.splitext(screenshot)[0] + "-phone.png")
 
     run = (stats["stoppedAt"] - stats["runStartedAt"]) / 1000
     busy = after["TaskDuration"] - before["TaskDuration"]
