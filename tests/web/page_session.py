@@ -109,11 +109,10 @@ class Browser:
         return self.driver.execute_cdp_cmd(command, parameters)
 
     def emulate(self, width, height, ratio, landscape=False):
-        """A touch screen of `width` x `height` CSS pixels (portrait; swapped for landscape) at
-        device pixel ratio `ratio`, as DevTools' device emulation gives it; for pages opened
-        after."""
-        if landscape:
-            width, height = max(width, height), min(width, height)
+        """A touch screen of `width` x `height` CSS pixels, held upright or on its side, at device
+        pixel ratio `ratio`, as DevTools' device emulation gives it."""
+        short, long = sorted((width, height))
+        width, height = (long, short) if landscape else (short, long)
         orientation = ({"type": "landscapePrimary", "angle": 90} if landscape else
                        {"type": "portraitPrimary", "angle": 0})
         self.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height,

@@ -233,8 +233,8 @@ class Page(Session):
         self.assertPace()
 
 
-# Touch screens in CSS pixels, portrait, and their device pixel ratios: the smallest phone the page
-# is for, a phone of today, a tablet.
+# Touch screens in CSS pixels and their device pixel ratios: the smallest phone the page is for, a
+# phone of today, a tablet. Each is tried held upright and on its side.
 SCREENS = [(320, 568, 2), (390, 844, 3), (1024, 768, 2)]
 
 
