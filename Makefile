@@ -71,10 +71,19 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/rotavel-motion
 
-# The browser tests need the page built and Debian's chromium with its driver. With everything
-# installed and built, a test that reports itself skipped fails the target. No test may write into
-# the source tree: what git sees there afterwards must have been there before.
-test: build web
+# axe-core, for the page's accessibility audit: `npm ci` from the lockfile the build copies beside
+# the browser tests, so nothing lands in the source tree. Debian's npm brings the client, unless a
+# node from elsewhere brought one already.
+AXE := $(BUILD)/tests/web/node_modules/axe-core/axe.min.js
+$(AXE): tests/web/package-lock.json | build
+	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps PKGS=npm
+	cd $(BUILD)/tests/web && npm ci --no-audit --no-fund --loglevel=error
+	@touch $@
+
+# The browser tests need the page built, Debian's chromium with its driver, and axe-core. With
+# everything installed and built, a test that reports itself skipped fails the target. No test may
+# write into the source tree: what git sees there afterwards must have been there before.
+test: build web $(AXE)
 	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
 	@tests/tree_changes.sh >$(BUILD)/tree-before-test
 	cd $(BUILD) && ctest --output-on-failure -j $(JOBS) --output-junit ctest-results.xml

@@ -3,6 +3,7 @@
 
 #include "ui/main_window.h"
 
+#include "scene/description.h"
 #include "ui/drawing_area.h"
 #include "ui/menu_item_accessible.h"
 
@@ -116,8 +117,7 @@ void MainWindow::describePicture() {
     m_describedVanes = nvanes;
     m_describedTurning = turning;
     // Qt announces the change to a screen reader itself, on every call: hence only on a change.
-    m_picture->setAccessibleDescription(QStringLiteral("%1, %2").arg(
-        vanes(nvanes), turning ? QStringLiteral("turning") : QStringLiteral("stopped")));
+    m_picture->setAccessibleDescription(qString(scene::describePicture(nvanes, turning)));
 }
 
 bool MainWindow::event(QEvent* event) {

@@ -1,13 +1,16 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-// The page's side of Rotavel Motion: the window's events handed to the rotor, the 10 ms timer, the
-// picture copied to the canvas once per animation frame, the menu's keyboard and what a screen
-// reader is told. The rotor itself, its drawing and its pixels are the WebAssembly module's.
+// The page's side of Rotavel Motion: the window's events handed to the rotor, the timer, the
+// picture copied to the canvas once per animation frame, the window scaled to a small screen, the
+// menu's keyboard, and the files kept for offline use. The rotor itself, its drawing, its pixels,
+// the timer's period and the words a screen reader hears are the WebAssembly module's.
 "use strict";
 
 (() => {
-  const PERIOD_MS = 10; // the timer's interval
+  // The build this page belongs to, as its own address carries it ("?build=..."): the module's
+  // files are asked for with the same, so a page never runs with another build's files.
+  const build = new URL(document.currentScript.src).search;
 
   const runButton = document.getElementById("Command1");
   const canvas = document.getElementById("Picture1");
@@ -18,6 +21,7 @@
   const context = canvas.getContext("2d", { alpha: false });
 
   let rotor = null;
+  let periodMs = 0; // the timer's interval, from the module
 
   // What the page has measured of its own work, for anyone who asks (the timing script does).
   const stats = {
@@ -83,17 +87,13 @@
 
   // ---- What a screen reader hears: the words the desktop gives, set only when they change.
 
-  function vanes(n) {
-    return n === 1 ? "1 vane" : `${n} vanes`;
-  }
-
   function describe() {
-    const words = `${vanes(rotor._rotor_vanes())}, ${rotor._rotor_turning() ? "turning" : "stopped"}`;
+    const words = rotor.UTF8ToString(rotor._rotor_description());
     if (canvas.getAttribute("aria-label") !== words)
       canvas.setAttribute("aria-label", words);
   }
 
-  // ---- Timer1: a 10 ms period kept against the page's clock.
+  // ---- Timer1: the module's period kept against the page's clock.
   //
   // The periods lie on a grid that starts when the timer is switched on; each wake-up delivers at
   // most one tick, and periods that passed while the page was busy are dropped. Ticks never nest:
@@ -111,7 +111,7 @@
   function followTimer() {
     const on = rotor._rotor_turning() !== 0;
     if (on && !pending) {
-      due = performance.now() + PERIOD_MS;
+      due = performance.now() + periodMs;
       arm();
     } else if (!on && pending) {
       clearTimeout(pending);
@@ -131,9 +131,9 @@
       stats.tickMaxMs = Math.max(stats.tickMaxMs, finished - started);
       if (!on)
         stats.stoppedAt = finished;
-      const missed = Math.floor((now - due) / PERIOD_MS);
+      const missed = Math.floor((now - due) / periodMs);
       stats.dropped += missed;
-      due += (missed + 1) * PERIOD_MS;
+      due += (missed + 1) * periodMs;
       requestPaint();
       describe();
       if (!on)
@@ -162,16 +162,54 @@
   // The window's activation: the drawing area's persistent image on (again, harmlessly).
   window.addEventListener("focus", () => rotor && rotor._rotor_activate());
 
-  // A move to a screen of another density (or a zoom) redraws the picture at the new ratio.
-  function watchRatio() {
-    const ratio = window.devicePixelRatio || 1;
-    matchMedia(`(resolution: ${ratio}dppx)`).addEventListener("change", () => {
-      rotor._rotor_set_ratio(window.devicePixelRatio || 1);
+  // ---- The window on any screen: scaled down as a whole, keeping its shape, to fit the viewport,
+  // and the picture drawn for the device pixels it then covers.
+
+  let ratio = 0; // the picture's pixels to a CSS pixel of the unscaled window
+
+  // The largest scale up to 1 at which the whole window fits, in steps of 1/1024, so that the
+  // scaled window never overhangs the viewport by a rounding.
+  function fitScale() {
+    const root = document.documentElement;
+    const fit = Math.min(1, root.clientWidth / windowArea.offsetWidth,
+                         root.clientHeight / windowArea.offsetHeight);
+    return Math.max(1, Math.floor(fit * 1024)) / 1024;
+  }
+
+  // Scales the window to the viewport; returns the device pixel ratio the picture needs for it.
+  // The margins take back what the scaled window no longer covers, so that nothing overhangs.
+  function fitWindow() {
+    const scale = fitScale();
+    const style = windowArea.style;
+    style.setProperty("--scale", String(scale));
+    style.marginRight = `${(scale - 1) * windowArea.offsetWidth}px`;
+    style.marginBottom = `${(scale - 1) * windowArea.offsetHeight}px`;
+    return scale * (window.devicePixelRatio || 1);
+  }
+
+  // A new viewport, a move to a screen of another density or a zoom: the window fitted again and
+  // the picture drawn anew at the new ratio, in the middle of a run as well.
+  function refit() {
+    const wanted = fitWindow();
+    if (rotor && wanted !== ratio) {
+      ratio = wanted;
+      rotor._rotor_set_ratio(ratio);
       sizeCanvas();
       requestPaint();
+    }
+  }
+
+  function watchRatio() {
+    matchMedia(`(resolution: ${window.devicePixelRatio || 1}dppx)`).addEventListener("change", () => {
+      refit();
       watchRatio();
     }, { once: true });
   }
+
+  // Fitted from the start, so that even a page whose rotor cannot start shows all it says.
+  fitWindow();
+  watchRatio();
+  window.addEventListener("resize", refit);
 
   // ---- The menu: a menu bar with one menu, worked by pointer or keyboard.
 
@@ -309,21 +347,34 @@
     console.error("Rotavel Motion could not start:", error);
     status.textContent = "The rotor could not be started in this browser.";
     status.hidden = false;
+    fitWindow(); // with the message under it
     document.body.classList.add("ready");
     windowArea.setAttribute("aria-busy", "false");
   }
 
-  createRotor().then((module) => {
+  // The site's files kept for the next visit without a network; where the browser has no service
+  // workers, or refuses this one, the page works as before and only needs the network.
+  function keepOffline() {
+    if (!("serviceWorker" in navigator))
+      return;
+    navigator.serviceWorker.register("service_worker.js").catch((error) => {
+      console.warn("Rotavel Motion will not work offline:", error);
+    });
+  }
+
+  createRotor({ locateFile: (path, folder) => folder + path + build }).then((module) => {
     rotor = module;
-    rotor._rotor_open(window.devicePixelRatio || 1); // the load
+    periodMs = rotor._rotor_period_ms();
+    ratio = fitWindow();
+    rotor._rotor_open(ratio); // the load
     buildMenu();
     sizeCanvas();
     paint(); // the background alone: nothing is drawn before the first Run
     describe();
-    watchRatio();
     windowArea.setAttribute("aria-busy", "false");
     document.body.classList.add("ready");
     runButton.focus();
     rotor._rotor_activate();
+    keepOffline();
   }, fail);
 })();

@@ -4,6 +4,7 @@
 // The rotor on the page: the unchanged rotor logic drawing on the off-screen image, a timer the
 // page's script drives, and the few functions that script calls. Everything runs on the page's
 // one thread, called from the script's event handlers.
+#include "scene/description.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/image_surface.h"
@@ -131,8 +132,15 @@ EMSCRIPTEN_KEEPALIVE int rotor_turning() {
     return g_page->timer.isEnabled();
 }
 
-EMSCRIPTEN_KEEPALIVE int rotor_vanes() {
-    return g_page->rotor.nvanes();
+// What a screen reader is told the picture shows, in the window's words; the string lasts until
+// the next such call.
+EMSCRIPTEN_KEEPALIVE const char* rotor_description() {
+    return text(scene::describePicture(g_page->rotor.nvanes(), g_page->timer.isEnabled()));
+}
+
+// The timer's period in milliseconds, which the page's clock keeps.
+EMSCRIPTEN_KEEPALIVE int rotor_period_ms() {
+    return surface::Timer::kIntervalMs;
 }
 
 EMSCRIPTEN_KEEPALIVE int rotor_preset_count() {

@@ -9,7 +9,7 @@ browser, over the floor page (floor.html: a timer of the page's period and an 8 
 each animation frame, the browser's own share of a run), and the difference; the run's length; the
 time inside ticks and canvas updates as the page measures them, and the renderer's main-thread busy
 time from its performance metrics. Then a screenshot of the window mid-animation, from a run of its
-own.
+own, and one of a phone's whole screen beside it (SCREENSHOT-phone.png).
 
 usage: page_timing.py SITE [SCREENSHOT.png] [ROUNDS]"""
 
@@ -125,16 +125,23 @@ def measure(site, ratio, rounds):
     print(f"  main thread   busy {spread([s['busy'] for s in runs], 100, ' %')}")
 
 
-def screenshot(site, path):
+def screenshot(site, path, phone=None):
+    """The window 8 vanes mid-animation; with `phone` (width, height, ratio), a phone's whole screen
+    held upright instead."""
     with serve(site) as url:
         browser = Browser(1)
         try:
+            if phone:
+                browser.emulate(*phone)
             browser.open(url)
             browser.js("document.getElementById('eeight').click();")
             browser.js("document.getElementById('Command1').click();")
             browser.wait_for("rotavelStats.ticks >= 150", timeout=10)
             browser.js("document.activeElement.blur();")
-            browser.driver.find_element("id", "window").screenshot(path)
+            if phone:
+                browser.driver.save_screenshot(path)
+            else:
+                browser.driver.find_element("id", "window").screenshot(path)
         finally:
             browser.close()
     print(f"screenshot {path}")
@@ -151,6 +158,7 @@ def main():
         measure(site, ratio, rounds)
     if path:
         screenshot(site, path)
+        screenshot(site, os.path.splitext(path)[0] + "-phone.png", (390, 844, 2))
 
 
 if __name__ == "__main__":

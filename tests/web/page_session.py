@@ -3,13 +3,15 @@
 
 """The page in Debian's headless chromium, driven through chromium-driver: a local server for the
 built site, a browser with an empty profile and no network use of its own, and the few things the
-page tests and the timing script ask of it."""
+page tests and the timing script ask of it, DevTools' device emulation, touch, network and
+installability checks and the accessibility audit among them."""
 
 import base64
 import contextlib
 import functools
 import http.server
 import io
+import json
 import shutil
 import tempfile
 import threading
@@ -32,10 +34,11 @@ class _QuietHandler(http.server.SimpleHTTPRequestHandler):
 
 
 @contextlib.contextmanager
-def serve(site):
-    """The site on a free port of 127.0.0.1; yields the page's address."""
+def serve(site, port=0):
+    """The site on `port` of 127.0.0.1, or a free one; yields the page's address. The same port
+    again is the same origin, with the service worker and the caches it left."""
     handler = functools.partial(_QuietHandler, directory=str(site))
-    server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), handler)
+    server = http.server.ThreadingHTTPServer(("127.0.0.1", port), handler)
     thread = threading.Thread(target=server.serve_forever, daemon=True)
     thread.start()
     try:
@@ -101,6 +104,54 @@ class Browser:
         url = self.js("return document.getElementById('Picture1').toDataURL('image/png');")
         data = base64.b64decode(url.split(",", 1)[1])
         return Image.open(io.BytesIO(data)).convert("RGB")
+
+    def cdp(self, command, **parameters):
+        return self.driver.execute_cdp_cmd(command, parameters)
+
+    def emulate(self, width, height, ratio, landscape=False):
+        """A touch screen of `width` x `height` CSS pixels, held upright or on its side, at device
+        pixel ratio `ratio`, as DevTools' device emulation gives it."""
+        short, long = sorted((width, height))
+        width, height = (long, short) if landscape else (short, long)
+        orientation = ({"type": "landscapePrimary", "angle": 90} if landscape else
+                       {"type": "portraitPrimary", "angle": 0})
+        self.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                 deviceScaleFactor=ratio, mobile=True, screenOrientation=orientation)
+        self.cdp("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)
+
+    def tap(self, element_id, times=1):
+        """A finger's tap (or `times` quick ones) on the middle of the element, as a touch screen
+        sends it."""
+        x, y = self.js("const r = document.getElementById(arguments[0]).getBoundingClientRect();"
+                       "return [r.left + r.width / 2, r.top + r.height / 2];", element_id)
+        for _ in range(times):
+            self.cdp("Input.dispatchTouchEvent", type="touchStart",
+                     touchPoints=[{"x": x, "y": y}])
+            self.cdp("Input.dispatchTouchEvent", type="touchEnd", touchPoints=[])
+
+    def offline(self, off=True):
+        """The network off (or on again) and the browser's HTTP cache bypassed (or used again):
+        what the page then gets, it gets from its service worker."""
+        self.cdp("Network.enable")
+        self.cdp("Network.setCacheDisabled", cacheDisabled=off)
+        self.cdp("Network.emulateNetworkConditions", offline=off, latency=0,
+                 downloadThroughput=-1, uploadThroughput=-1)
+
+    def installability_errors(self):
+        return self.cdp("Page.getInstallabilityErrors")["installabilityErrors"]
+
+    def audit(self, axe_script):
+        """The accessibility audit of the page as it stands: axe-core's violations, each as its
+        rule, what it says and the elements it found."""
+        if not self.js("return typeof axe !== 'undefined';"):
+            with open(axe_script, encoding="utf-8") as f:
+                self.js(f.read())
+        result = self.driver.execute_async_script(
+            "const done = arguments[arguments.length - 1];"
+            "axe.run(document).then((r) => done(JSON.stringify(r.violations)),"
+            "                       (e) => done(JSON.stringify([{id: 'axe', help: String(e)}])));")
+        return [(v["id"], v["help"], [n["target"] for n in v.get("nodes", [])])
+                for v in json.loads(result)]
 
     def animation_frames(self, count=2):
         """Waits for `count` animation frames, so whatever was due to reach the canvas has."""

@@ -4,18 +4,26 @@
 # SPDX-License-Identifier: MIT
 
 """The page in a real browser: its names and layout, the keyboard, the timer's pace, and pictures
-that equal, pixel for pixel, what the headless driver saves for the same events.
+that equal, pixel for pixel, what the headless driver saves for the same events; on the screens of
+phones and tablets worked by touch; installed and offline; and the accessibility audit throughout.
 
-usage: page_tests.py SITE ROTOR_HEADLESS RATIO [unittest options]"""
+usage: page_tests.py SITE ROTOR_HEADLESS RATIO [unittest options, such as a class to run]
+ROTAVEL_AXE names axe-core's axe.min.js; ROTAVEL_CMAKE the cmake that puts the site together."""
 
 import importlib.util
 import os
+import re
+import shutil
 import subprocess
 import sys
 import tempfile
 import unittest
+from urllib.parse import urlparse
 
 SITE, HEADLESS, RATIO = sys.argv[1], sys.argv[2], float(sys.argv[3])
+AXE = os.environ.get("ROTAVEL_AXE", "")
+CMAKE = os.environ.get("ROTAVEL_CMAKE", "cmake")
+WEB_SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "web")
 
 
 def skip_without(what, why):
@@ -38,6 +46,7 @@ from page_session import CHROMEDRIVER, CHROMIUM, Browser, serve  # noqa: E402
 skip_without(os.path.isfile(os.path.join(SITE, "index.html")), f"no page in {SITE} (make web)")
 for program, package in ((CHROMIUM, "chromium"), (CHROMEDRIVER, "chromium-driver")):
     skip_without(os.access(program, os.X_OK), f"{program} is missing (package {package})")
+skip_without(os.path.isfile(AXE), f"no axe-core at '{AXE}' (npm ci beside the tests, as make test does)")
 
 PERIOD_SECONDS = 0.01
 TICKS_A_RUN = 503  # four turns
@@ -51,18 +60,20 @@ MENU = [("oone", "1 vane "), ("mvn1", "2 Vanes"), ("tthree", "3 vanes"), ("mv2",
         ("ffive", "5 vanes"), ("ssix", "6 vanes"), ("eeight", "8 vanes")]
 
 
-def driver_picture(events):
-    """What rotor-headless saves after `events` (script lines) at the test's ratio."""
+def driver_picture(events, ratio):
+    """What rotor-headless saves after `events` (script lines) at device pixel ratio `ratio`."""
     with tempfile.TemporaryDirectory() as folder:
         path = os.path.join(folder, "picture.png")
         script = "".join(f"{line}\n" for line in ["load", "activate", *events, f"save {path}"])
-        subprocess.run([HEADLESS, "--ratio", f"{RATIO:g}"], input=script.encode(), check=True,
+        subprocess.run([HEADLESS, "--ratio", repr(ratio)], input=script.encode(), check=True,
                        stdout=subprocess.DEVNULL)
         with Image.open(path) as picture:
             return picture.convert("RGB")
 
 
-class Page(unittest.TestCase):
+class Session(unittest.TestCase):
+    """One browser for the tests of a class, the built site served to it, and what they share."""
+
     @classmethod
     def setUpClass(cls):
         cls.server = serve(SITE)
@@ -74,17 +85,23 @@ class Page(unittest.TestCase):
         cls.browser.close()
         cls.server.__exit__(None, None, None)
 
-    def setUp(self):
-        self.browser.open(self.url)
-
     def tearDown(self):
         self.assertEqual(self.browser.console_errors(), [])
 
     def label(self):
         return self.browser.js("return document.getElementById('Picture1').getAttribute('aria-label');")
 
+    def ratio(self):
+        """The device pixel ratio the picture is drawn at: the screen's, times the window's scale."""
+        return self.browser.js("return Number(getComputedStyle(document.getElementById('window'))"
+                               ".getPropertyValue('--scale')) * devicePixelRatio;")
+
+    def assertAccessible(self, state):
+        self.assertEqual(self.browser.audit(AXE), [], f"accessibility violations {state}")
+
     def assertSamePicture(self, events):
-        expected = driver_picture(events)
+        ratio = self.ratio()
+        expected = driver_picture(events, ratio)
         actual = self.browser.canvas()
         self.assertEqual(actual.size, expected.size)
         difference = ImageChops.difference(actual, expected)
@@ -94,7 +111,7 @@ class Page(unittest.TestCase):
             kept = tempfile.mkdtemp(prefix="rotavel-page-")
             actual.save(os.path.join(kept, "page.png"))
             expected.save(os.path.join(kept, "driver.png"))
-            self.fail(f"{differing} pixels differ within {box} at ratio {RATIO:g} for {events}; "
+            self.fail(f"{differing} pixels differ within {box} at ratio {ratio!r} for {events}; "
                       f"both pictures are in {kept}")
 
     def run_to_the_end(self, vanes):
@@ -118,6 +135,13 @@ class Page(unittest.TestCase):
         b.animation_frames()
         self.assertIsNone(ImageChops.difference(b.canvas(), last).getbbox())
         self.assertEqual(b.js("return rotavelStats.ticks;"), TICKS_A_RUN)
+
+
+class Page(Session):
+    """The page on a desktop's screen at the test's device pixel ratio."""
+
+    def setUp(self):
+        self.browser.open(self.url)
 
     def assertPace(self):
         """The ticks keep to the 10 ms grid: the run lasts the periods that passed, ticked or
@@ -165,6 +189,7 @@ class Page(unittest.TestCase):
         self.assertEqual(layout["items"], [[i, c, "menuitem"] for i, c in MENU])
         self.assertEqual(self.label(), "2 vanes, stopped")
         self.assertSamePicture([])  # the background alone
+        self.assertAccessible("at rest")
 
     def test_default_run_from_the_keyboard_then_a_preset_while_stopped(self):
         b = self.browser
@@ -173,6 +198,7 @@ class Page(unittest.TestCase):
         # Escape closes the menu without choosing; the arrows then reach "8 vanes" and back.
         b.driver.find_element("id", "mmain").send_keys("\ue015")  # ArrowDown opens
         self.assertEqual(b.js("return document.activeElement.id;"), "oone")
+        self.assertAccessible("with the menu open")
         b.driver.switch_to.active_element.send_keys("\ue00c")  # Escape
         self.assertEqual(b.js("return [document.activeElement.id,"
                               " document.getElementById('mmain-items').hidden];"), ["mmain", True])
@@ -223,6 +249,163 @@ class Page(unittest.TestCase):
         self.run_to_the_end("1 vane")
         self.assertSamePicture(["menu eeight", "menu oone", "run", "tick 503"])
         self.assertPace()
+
+
+# Touch screens in CSS pixels and their device pixel ratios: the smallest phone the page is for, a
+# phone of today, a tablet. Each is tried held upright and on its side.
+SCREENS = [(320, 568, 2), (390, 844, 3), (1024, 768, 2)]
+
+
+class Screens(Session):
+    """The page on phones and tablets, in DevTools' device emulation, worked by touch alone: the
+    window scaled down whole to the viewport in either orientation, the picture drawn for the
+    screen's pixels, whole runs ending on the driver's last frame for that ratio."""
+
+    def assertFits(self, orientation):
+        b = self.browser
+        layout = b.js("""
+            const root = document.documentElement, view = [root.clientWidth, root.clientHeight];
+            const box = (id) => {
+              const r = document.getElementById(id).getBoundingClientRect();
+              return [id, r.left, r.top, r.right, r.bottom];
+            };
+            const canvas = document.getElementById('Picture1');
+            const open = !document.getElementById('mmain-items').hidden;
+            return {
+              view: view, scrolls: [root.scrollWidth > view[0], root.scrollHeight > view[1]],
+              boxes: ['window', 'caption', 'mmain', 'Form1', 'Command1'].concat(
+                         open ? ['mmain-items'] : []).map(box),
+              window: box('window'),
+              shown: canvas.getBoundingClientRect().width * canvas.clientWidth / canvas.offsetWidth *
+                     devicePixelRatio,
+              backing: canvas.width,
+              zoom: visualViewport.scale,
+            };""")
+        width, height = layout["view"]
+        for name, left, top, right, bottom in layout["boxes"]:
+            self.assertTrue(left >= 0 and top >= 0 and right <= width and bottom <= height,
+                            f"{name} at {left, top, right, bottom} leaves the {width} x {height} "
+                            f"viewport, {orientation}")
+        self.assertEqual(layout["scrolls"], [False, False], orientation)
+        self.assertEqual(layout["zoom"], 1, orientation)
+        # Scaled down only as far as it must: it spans the viewport's width or its height.
+        _, left, top, right, bottom = layout["window"]
+        if self.ratio() < b.js("return devicePixelRatio;"):
+            self.assertTrue(right - left > width - 1 or bottom - top > height - 1, orientation)
+        # Crisp: a pixel of the picture for each pixel of the screen it covers.
+        self.assertLess(abs(layout["shown"] - layout["backing"]), 1, orientation)
+
+    def choose_by_touch(self, item):
+        b = self.browser
+        b.tap("mmain")
+        b.wait_for("!document.getElementById('mmain-items').hidden", timeout=2)
+        b.tap(item)
+        b.wait_for("document.getElementById('mmain-items').hidden", timeout=2)
+
+    def whole_run_by_touch(self, orientation, item, vanes, halfway=None):
+        """Opens the page, chooses `item` and runs it by touch to the end, where the picture must
+        be the driver's; `halfway` is called in the middle of the run."""
+        b = self.browser
+        b.open(self.url)
+        self.assertFits(orientation)
+        self.choose_by_touch(item)
+        b.tap("Command1")
+        if halfway:
+            b.wait_for("rotavelStats.ticks > 200", timeout=5)
+            halfway()
+        self.run_to_the_end(vanes)
+        self.assertSamePicture([f"menu {item}", "run", "tick 503"])
+
+    def check_screen(self, width, height, ratio):
+        b = self.browser
+        b.emulate(width, height, ratio)
+        self.whole_run_by_touch("portrait", "ffive", "5 vanes")
+        b.emulate(width, height, ratio, landscape=True)
+        self.whole_run_by_touch("landscape", "mv2", "4 vanes")
+        self.assertFits("landscape, stopped")
+
+    def test_smallest_phone(self):
+        self.check_screen(*SCREENS[0])
+
+    def test_tablet(self):
+        self.check_screen(*SCREENS[2])
+
+    def test_phone_turned_in_a_run_and_its_accessibility(self):
+        b = self.browser
+        self.check_screen(*SCREENS[1])
+        b.emulate(*SCREENS[1])
+        b.open(self.url)
+        self.assertAccessible("on a phone")
+        # A double tap on the menu's title opens and closes the menu, and zooms nothing.
+        b.tap("mmain", times=2)
+        b.wait_for("document.getElementById('mmain-items').hidden", timeout=2)
+        self.assertFits("portrait, after a double tap")
+
+        # Turned to landscape half way through a run: the window is fitted again and the picture
+        # drawn anew for the new ratio, and the run goes on to the same last frame.
+        def turn():
+            self.assertAccessible("in the middle of a run, on a phone")
+            b.emulate(*SCREENS[1], landscape=True)
+            b.wait_for("rotavelStats.ticks > 300", timeout=5)
+            self.assertFits("landscape, turned in a run")
+
+        self.whole_run_by_touch("portrait", "eeight", "8 vanes", halfway=turn)
+
+
+class Offline(Session):
+    """The page as an installed app: chromium finds nothing against installing it; after one visit
+    it runs with no server and no network from what its service worker kept; after a rebuild the
+    next visit has the new build's files and none of the old."""
+
+    def page_build(self):
+        return self.browser.js(
+            "return new URL(document.querySelector('script[src^=\"page.js\"]').src)"
+            ".searchParams.get('build');")
+
+    def test_installs_runs_offline_and_takes_a_rebuild_whole(self):
+        b = self.browser
+        with tempfile.TemporaryDirectory() as folder:
+            site = shutil.copytree(SITE, os.path.join(folder, "site"))
+            with serve(site) as url:
+                b.open(url)
+                b.wait_for("!!navigator.serviceWorker.controller", timeout=20)
+                self.assertEqual(b.installability_errors(), [])
+                first = self.page_build()
+                self.assertEqual(b.js("return caches.keys();"), [f"rotavel-{first}"])
+            b.offline()
+            try:
+                b.open(url)
+                self.assertEqual(self.page_build(), first)
+                b.driver.find_element("id", "mmain").click()
+                b.driver.find_element("id", "tthree").click()
+                b.driver.find_element("id", "Command1").click()
+                self.run_to_the_end("3 vanes")
+                self.assertSamePicture(["menu tthree", "run", "tick 503"])
+            finally:
+                b.offline(False)
+
+            # A rebuild that changes one file of the site.
+            with open(os.path.join(site, "page.css"), "a", encoding="utf-8") as f:
+                f.write("\n:root { --rebuilt: yes; }\n")
+            subprocess.run([CMAKE, f"-DSOURCE={WEB_SOURCE}", f"-DSITE={site}", "-P",
+                            os.path.join(WEB_SOURCE, "make_site.cmake")], check=True)
+            with open(os.path.join(site, "index.html"), encoding="utf-8") as f:
+                second = re.search(r'page\.js\?build=(\w+)', f.read()).group(1)
+            self.assertNotEqual(second, first)
+            with serve(site, urlparse(url).port):
+                b.open(url)
+                self.assertEqual(self.page_build(), second)
+                fetched = b.js("""return performance.getEntriesByType('resource').map((e) => {
+                                    const u = new URL(e.name);
+                                    return [u.pathname.slice(1), u.searchParams.get('build')];
+                                  }).filter(([, build]) => build);""")
+                self.assertEqual(sorted(set(map(tuple, fetched))), [(name, second) for name in (
+                    "page.css", "page.js", "rotavel.js", "rotavel.wasm", "rotor_icon.png")])
+                self.assertEqual(b.js("return getComputedStyle(document.documentElement)"
+                                      ".getPropertyValue('--rebuilt').trim();"), "yes")
+                # The new build's files are kept together, and the old build's dropped.
+                b.wait_for(f"caches.keys().then((k) => k.join() === 'rotavel-{second}')",
+                           timeout=20)
 
 
 if __name__ == "__main__":
