@@ -23,6 +23,7 @@
 #include <QFile>
 #include <QPaintEvent>
 #include <QPushButton>
+#include <QSocketNotifier>
 #include <QTimer>
 #include <algorithm>
 #include <chrono>
@@ -204,7 +205,14 @@ private:
     Clock::time_point m_from;
 };
 
-Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, pid_t server) {
+// The timer's socket notifier: a tick starts with its activation event and ends as the
+// connections to its activated() return. Null without a timerfd.
+QSocketNotifier* wakeups(const rotavel::ui::AnimationTimer& timer) {
+    return timer.findChild<QSocketNotifier*>();
+}
+
+Run animate(rotavel::ui::MainWindow& window, const rotavel::ui::AnimationTimer& ticks,
+            pid_t server) {
     Run run;
     std::vector<Clock::time_point> starts;
     starts.reserve(600);
@@ -217,21 +225,20 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
     Watch buttonPaints(window.runButton(), QEvent::Paint, [&](QEvent*) { ++run.buttonPaints; });
     // A period that ends inside a frame's yield is held and drawn after that frame, as part of it:
     // what happens while a tick runs is no tick of its own here.
-    const rotavel::surface::Timer& ticks = window.timer();
+    QSocketNotifier* const timer = wakeups(ticks);
     Watch tickStarts(timer, QEvent::SockAct, [&](QEvent*) {
         if (!ticks.isTicking())
             starts.push_back(Clock::now());
     });
     // Connected after the window's own handler: runs as each tick returns.
-    const auto connection =
-        QObject::connect(timer, &rotavel::ui::TickNotifier::timeout, &loop, [&] {
-            if (ticks.isTicking())
-                return;
-            if (!starts.empty())
-                run.frames.push_back(msBetween(starts.back(), Clock::now()));
-            if (!timer->isActive())
-                loop.quit();
-        });
+    const auto connection = QObject::connect(timer, &QSocketNotifier::activated, &loop, [&] {
+        if (ticks.isTicking())
+            return;
+        if (!starts.empty())
+            run.frames.push_back(msBetween(starts.back(), Clock::now()));
+        if (!ticks.isEnabled())
+            loop.quit();
+    });
 
     const Meter meter(server);
     window.runButton()->click();
@@ -251,18 +258,18 @@ Run animate(rotavel::ui::MainWindow& window, rotavel::ui::TickNotifier* timer, p
 constexpr int kPatch = 8;
 Run toolkitAlone(rotavel::ui::MainWindow& window, pid_t server) {
     Run run;
-    rotavel::ui::TickNotifier ticks(nullptr);
+    rotavel::ui::AnimationTimer ticks(nullptr);
     QEventLoop loop;
     const QRect patch(window.picture()->contentsRect().center(), QSize(kPatch, kPatch));
-    QObject::connect(&ticks, &rotavel::ui::TickNotifier::timeout, &loop, [&] {
+    ticks.setTickHandler([&] {
         window.picture()->update(patch);
         if (++run.ticks == kRunTicks) {
-            ticks.setActive(false);
+            ticks.setEnabled(false);
             loop.quit();
         }
     });
     const Meter meter(server);
-    ticks.setActive(true);
+    ticks.setEnabled(true);
     loop.exec();
     meter.stop(run);
     return run;
@@ -314,6 +321,10 @@ int main(int argc, char* argv[]) {
     rotavel::ui::AnimationTimer timer(&app); // the window's own kind, watched from here
     rotavel::ui::MainWindow window(&timer);
     const Clock::time_point windowCreated = Clock::now();
+    if (!wakeups(timer)) {
+        std::fprintf(stderr, "window_timing: the timer has no timerfd to watch\n");
+        return 1;
+    }
     for (const rotavel::scene::Preset& preset : rotavel::scene::kPresets) {
         const QString item = QString::fromUtf8(preset.item.data(), qsizetype(preset.item.size()));
         if (preset.nvanes == vanes)
@@ -345,7 +356,7 @@ int main(int argc, char* argv[]) {
     waitFor(200); // let the start-up settle
     int idleTicks = 0;
     std::vector<Clock::time_point> wakes;
-    Watch idleTimer(timer.notifier(), QEvent::SockAct, [&](QEvent*) { ++idleTicks; });
+    Watch idleTimer(wakeups(timer), QEvent::SockAct, [&](QEvent*) { ++idleTicks; });
     const auto awake =
         QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
                          [&] { wakes.push_back(Clock::now()); });
@@ -370,7 +381,7 @@ int main(int argc, char* argv[]) {
     std::vector<double> allIntervals;
     for (int r = 1; r <= runs; ++r) {
         const Run alone = toolkitAlone(window, server);
-        const Run run = animate(window, timer.notifier(), server);
+        const Run run = animate(window, timer, server);
         allIntervals.insert(allIntervals.end(), run.intervals.begin(), run.intervals.end());
         const double tolerance = busy ? 0.03 : 0.01;
         const bool wallMet =

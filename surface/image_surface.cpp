@@ -54,18 +54,8 @@ ImageSurface::~ImageSurface() = default;
 
 Rect ImageSurface::present() {
     const Bands& changed = m_rasteriser->flush();
-    // Device pixels [x0, x1 + 1) cover logical [x0 / ratio, (x1 + 1) / ratio); rounding can only
-    // push the ends outward.
-    const auto logical = [this](const Box& box) {
-        const auto down = [this](int device, int most) {
-            return std::clamp(int(std::floor(device / m_ratio)), 0, most);
-        };
-        const auto up = [this](int device, int most) {
-            return std::clamp(int(std::ceil(device / m_ratio)), 0, most);
-        };
-        const int x0 = down(box.x0, kWidth), y0 = down(box.y0, kHeight);
-        const int x1 = up(box.x1 + 1, kWidth), y1 = up(box.y1 + 1, kHeight);
-        return Rect{x0, y0, x1 - x0, y1 - y0};
+    const auto rect = [](const Box& b) {
+        return Rect{b.x0, b.y0, b.x1 - b.x0 + 1, b.y1 - b.y0 + 1};
     };
     // A band joins the one above when that wastes few pixels: each rectangle costs the screen a
     // request of its own.
@@ -77,14 +67,14 @@ Rect ImageSurface::present() {
         Box joined = run;
         joined.add(band);
         if (!run.empty() && area(joined) - area(run) - area(band) > kWorthARequest) {
-            m_presentedBands.push_back(logical(run));
+            m_presentedBands.push_back(rect(run));
             joined = band;
         }
         run = joined;
     });
     if (!run.empty())
-        m_presentedBands.push_back(logical(run));
-    return changed.empty() ? Rect{} : logical(changed.bounds());
+        m_presentedBands.push_back(rect(run));
+    return changed.empty() ? Rect{} : rect(changed.bounds());
 }
 
 // The background and a fresh image showing it, at the current ratio.

@@ -46,10 +46,10 @@ public:
     void setAutoRedraw(bool on) override { m_autoRedraw = on; }
     bool autoRedraw() const override { return m_autoRedraw; }
 
-    // Composites every stroke held back into the image, and returns the rectangle (logical
-    // pixels of the interior, rounded outward) holding every pixel changed since the previous
-    // call: what clears erased and what was drawn. Empty when nothing changed; all of the image
-    // after it was made or re-rendered at another ratio.
+    // Composites every stroke held back into the image, and returns the rectangle (device pixels
+    // of the image) holding every pixel changed since the previous call: what clears erased and
+    // what was drawn. Empty when nothing changed; all of the image after it was made or
+    // re-rendered at another ratio.
     Rect present();
     // The same change band by band: rectangles inside the one `present` returned that between
     // them hold every pixel it changed, top to bottom. Valid until the next `present`.

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QScreen>
 #include <QWindow>
+#include <cmath>
 
 namespace rotavel::ui {
 
@@ -24,10 +25,17 @@ DrawingArea::DrawingArea(QWidget* parent) : QFrame(parent), m_surface(devicePixe
 void DrawingArea::present() {
     if (m_surface.present().empty())
         return;
-    // Band by band: the background between vanes that lie apart is not sent again.
+    // Band by band: the background between vanes that lie apart is not sent again. The bands are
+    // the image's device pixels; the widget takes logical ones, rounded outward.
+    const qreal ratio = m_surface.devicePixelRatio();
+    const QRect image(0, 0, surface::ImageSurface::kWidth, surface::ImageSurface::kHeight);
     QRegion changed;
-    for (const surface::Rect& band : m_surface.presentedBands())
-        changed += QRect(band.x, band.y, band.width, band.height);
+    for (const surface::Rect& band : m_surface.presentedBands()) {
+        const QPoint topLeft(int(std::floor(band.x / ratio)), int(std::floor(band.y / ratio)));
+        const QPoint end(int(std::ceil((band.x + band.width) / ratio)),
+                         int(std::ceil((band.y + band.height) / ratio)));
+        changed += QRect(topLeft, end - QPoint(1, 1)) & image;
+    }
     update(changed.translated(contentsRect().topLeft()));
 }
 

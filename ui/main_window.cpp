@@ -8,6 +8,7 @@
 #include "ui/menu_item_accessible.h"
 
 #include <QCloseEvent>
+#include <QCoreApplication>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
@@ -28,12 +29,11 @@ QString vanes(int n) {
 
 } // namespace
 
-MainWindow::MainWindow(surface::Timer* timer, scene::Host* yield, QWidget* parent)
+MainWindow::MainWindow(surface::Timer* timer, QWidget* parent)
     : QMainWindow(parent), m_client(new QWidget(this)), m_picture(new DrawingArea(m_client)),
       m_run(new QPushButton(QStringLiteral("Run"), m_client)),
       m_ownTimer(timer ? nullptr : std::make_unique<AnimationTimer>(this)),
-      m_timer(timer ? *timer : *m_ownTimer), m_host(*m_picture, yield),
-      m_rotor(m_picture->surface(), m_timer, m_host) {
+      m_timer(timer ? *timer : *m_ownTimer), m_rotor(m_picture->surface(), m_timer, *this) {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Rotavel Motion"));
     setWindowIcon(QIcon(QStringLiteral(":/assets/rotor_icon.png")));
@@ -56,7 +56,7 @@ MainWindow::MainWindow(surface::Timer* timer, scene::Host* yield, QWidget* paren
         QStringLiteral("Start the rotor turning four times from its starting position"));
     connect(m_run, &QPushButton::clicked, this, [this] {
         m_rotor.run();
-        m_picture->present(); // the hub bar
+        m_picture->present(); // the hub bar, before the handler returns to the event loop
         describePicture();
     });
     // Return and Enter press the focused button as Space does. Not by making it the default
@@ -84,6 +84,11 @@ MainWindow::MainWindow(surface::Timer* timer, scene::Host* yield, QWidget* paren
 
 MainWindow::~MainWindow() {
     m_timer.setTickHandler(nullptr); // a timer that was given may outlive the window
+}
+
+void MainWindow::processPendingEvents() {
+    m_picture->present();
+    QCoreApplication::processEvents(QEventLoop::AllEvents);
 }
 
 void MainWindow::buildMenu() {

@@ -11,18 +11,18 @@
 //     area repaints only the bands of rows that changed;
 //   - surface::Timer by AnimationTimer (`Timer1`): a steady 10 ms period (surface::Timer keeps
 //     ticks from nesting);
-//   - scene::Host by EventLoopHost: the frame's yield, which presents the picture and then makes
-//     one pass over pending events.
+//   - scene::Host by the window itself: the frame's yield. The window presents the picture just
+//     before it yields, so the repaint of what the frame changed comes in that very yield, which
+//     is one pass over pending events.
 // The window owns them and the rotor, creates them with the stored layout, and forwards load,
 // activation, the Run click, the menu clicks and the close to the rotor. A test may hand in a
-// timer and a yield of its own instead of the real ones, to drive frames by hand. It also tells a
-// screen reader what each control is and what the picture shows (MenuItemAccessible speaks for
-// the menu's items).
+// timer of its own instead of the real one, to drive frames by hand. It also tells a screen
+// reader what each control is and what the picture shows (MenuItemAccessible speaks for the
+// menu's items).
 #pragma once
 
 #include "scene/rotor.h"
 #include "ui/animation_timer.h"
-#include "ui/event_loop_host.h"
 
 #include <QMainWindow>
 #include <memory>
@@ -33,7 +33,7 @@ namespace rotavel::ui {
 
 class DrawingArea;
 
-class MainWindow final : public QMainWindow {
+class MainWindow final : public QMainWindow, private scene::Host {
     Q_OBJECT
 
 public:
@@ -42,15 +42,13 @@ public:
     static constexpr QRgb kBackColor = 0xE0E0E0; // shows only in the strip right of the picture
 
     // Builds the window with its stored layout and runs the rotor's load; the timer is off.
-    // Without a `timer` the window makes its AnimationTimer, without a `yield` a frame yields to
-    // the event loop; either, when given, must outlive the window.
-    explicit MainWindow(surface::Timer* timer = nullptr, scene::Host* yield = nullptr,
-                        QWidget* parent = nullptr);
+    // Without a `timer` the window makes its AnimationTimer; one that is given must outlive the
+    // window.
+    explicit MainWindow(surface::Timer* timer = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // For tests and the timing harness: the state the events act on.
     const scene::Rotor& rotor() const { return m_rotor; }
-    const surface::Timer& timer() const { return m_timer; }
     DrawingArea* picture() const { return m_picture; }
     QPushButton* runButton() const { return m_run; }
 
@@ -60,6 +58,10 @@ protected:
     void closeEvent(QCloseEvent* event) override;
 
 private:
+    // The frame's yield: the picture first, then one pass over the pending events (its repaint,
+    // clicks, a close), never waiting for new ones.
+    void processPendingEvents() override;
+
     void buildMenu();
     // Tells a screen reader how many vanes the picture shows and whether they turn. Cheap when
     // nothing changed, so it runs after every tick.
@@ -70,7 +72,6 @@ private:
     QPushButton* m_run;                         // `Command1`, owned by m_client
     std::unique_ptr<AnimationTimer> m_ownTimer; // `Timer1` unless one was given
     surface::Timer& m_timer;
-    EventLoopHost m_host;
     scene::Rotor m_rotor;
     bool m_shownOnce = false;
     int m_describedVanes = -1; // what the picture's description says, to notice changes

@@ -10,8 +10,6 @@
 #include "surface/image_surface.h"
 #include "surface/manual_timer.h"
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <emscripten/emscripten.h>
 #include <memory>
@@ -51,20 +49,12 @@ std::unique_ptr<Page> g_page;
 // Copies the rectangle the image reports changed into the RGBA bytes. The image holds 0xFFRRGGBB
 // words (bytes B, G, R, A in memory); the canvas wants R, G, B, A.
 void present(Page& page) {
-    // The image reports logical pixels, rounded outward; the canvas is at device pixels.
-    const surface::Rect changed = page.image.present();
-    const double ratio = page.image.devicePixelRatio();
+    const surface::Rect changed = page.image.present(); // device pixels, as the canvas has them
     const surface::PixelBuffer& image = page.image.image();
-    const int width = image.width(), height = image.height();
+    const int width = image.width();
     Changed rect;
-    if (!changed.empty()) {
-        const int x0 = std::max(0, int(std::floor(changed.x * ratio)));
-        const int y0 = std::max(0, int(std::floor(changed.y * ratio)));
-        const int x1 = std::min(width, int(std::ceil((changed.x + changed.width) * ratio)));
-        const int y1 = std::min(height, int(std::ceil((changed.y + changed.height) * ratio)));
-        if (x1 > x0 && y1 > y0)
-            rect = {x0, y0, x1 - x0, y1 - y0};
-    }
+    if (!changed.empty())
+        rect = {changed.x, changed.y, changed.width, changed.height};
     page.changed = rect;
     for (int y = rect.y; y < rect.y + rect.height; ++y) {
         const std::uint32_t* from = image.row(y) + rect.x;

@@ -228,7 +228,8 @@ TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyEr
     a->Cls(); // held back, then dropped: it never reached the image
     EXPECT_TRUE(a->present().empty());
     a->setDevicePixelRatio(2);
-    EXPECT_EQ(a->present(), whole) << "re-rendered at another ratio";
+    EXPECT_EQ(a->present(), (Rect{0, 0, 2 * whole.width, 2 * whole.height}))
+        << "re-rendered at another ratio, in its device pixels";
     a->setDevicePixelRatio(2);
     EXPECT_TRUE(a->present().empty()) << "the same ratio changes nothing";
 }

@@ -191,7 +191,7 @@ void AccessibilityTest::returnAndEnterPressTheFocusedRun() {
     MainWindow window;
     QVERIFY(showActive(window));
     QTest::keyClick(QApplication::focusWidget(), key, modifiers);
-    QVERIFY(window.timer().isEnabled());
+    QVERIFY(window.findChild<rotavel::ui::AnimationTimer*>(QStringLiteral("Timer1"))->isEnabled());
     QCOMPARE(description(accessible(window.picture())), QStringLiteral("2 vanes, turning"));
     window.close();
 }

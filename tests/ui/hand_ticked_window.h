@@ -9,31 +9,23 @@
 #include "ui/main_window.h"
 
 #include <QBackingStore>
-#include <QCoreApplication>
 #include <QImage>
 #include <functional>
 #include <utility>
 
 namespace rotavel::testing {
 
-// The main window on a hand-ticked timer: a test fires its frames and waits on nothing. A frame's
-// yield is one pass over the pending events, as on screen, then whatever the test left in
-// `inYield`, once.
+// The main window on a hand-ticked timer: a test fires its frames and waits on nothing.
 struct HandTickedWindow {
-    struct Yield final : scene::Host {
-        void processPendingEvents() override {
-            QCoreApplication::processEvents();
-            if (auto action = std::exchange(inYield, nullptr))
-                action();
-        }
-        std::function<void()> inYield;
-    };
-
+    // Runs `action` once, in the next pass over the pending events: the yield of the next frame
+    // fired, unless the test handles events itself before that.
+    void inYield(std::function<void()> action) {
+        QMetaObject::invokeMethod(&window, std::move(action), Qt::QueuedConnection);
+    }
     int runToStop(int limit = 10000) { return testing::runToStop(timer, limit); }
 
     surface::ManualTimer timer;
-    Yield yield;
-    ui::MainWindow window{&timer, &yield};
+    ui::MainWindow window{&timer};
 };
 
 // The picture's interior as the window's backing store holds it (what was last painted for the
