@@ -8,8 +8,8 @@
 #include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/image_surface.h"
 #include "surface/manual_timer.h"
+#include "surface/raster/image_surface.h"
 #include "tests/support/painter_rasteriser.h"
 
 #include <algorithm>
@@ -27,6 +27,7 @@ namespace {
 
 using rotavel::scene::Rotor;
 using namespace rotavel::surface;
+using namespace rotavel::raster;
 
 using rotavel::testing::NoEvents;
 

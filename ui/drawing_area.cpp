@@ -26,7 +26,7 @@ void DrawingArea::present() {
         return;
     // Band by band: the background between vanes that lie apart is not sent again.
     QRegion changed;
-    for (const surface::Rect& band : m_surface.presentedBands())
+    for (const raster::Rect& band : m_surface.presentedBands())
         changed += QRect(band.x, band.y, band.width, band.height);
     update(changed.translated(contentsRect().topLeft()));
 }

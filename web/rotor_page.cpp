@@ -6,8 +6,8 @@
 // one thread, called from the script's event handlers.
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/image_surface.h"
 #include "surface/manual_timer.h"
+#include "surface/raster/image_surface.h"
 
 #include <algorithm>
 #include <cmath>
@@ -36,7 +36,7 @@ struct Changed {
 struct Page {
     explicit Page(double ratio) : image(ratio) {}
 
-    surface::ImageSurface image;
+    raster::ImageSurface image;
     surface::ManualTimer timer;
     ImmediateHost host;
     scene::Rotor rotor{image, timer, host};
@@ -51,9 +51,9 @@ std::unique_ptr<Page> g_page;
 // words (bytes B, G, R, A in memory); the canvas wants R, G, B, A.
 void present(Page& page) {
     // The image reports logical pixels, rounded outward; the canvas is at device pixels.
-    const surface::Rect changed = page.image.present();
+    const raster::Rect changed = page.image.present();
     const double ratio = page.image.devicePixelRatio();
-    const surface::PixelBuffer& image = page.image.image();
+    const raster::PixelBuffer& image = page.image.image();
     const int width = image.width(), height = image.height();
     Changed rect;
     if (!changed.empty()) {
@@ -79,7 +79,7 @@ void present(Page& page) {
 }
 
 void allocate(Page& page) {
-    const surface::PixelBuffer& image = page.image.image();
+    const raster::PixelBuffer& image = page.image.image();
     page.rgba.assign(std::size_t(image.width()) * image.height() * 4, 0);
 }
 

@@ -8,8 +8,8 @@
 #include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/image_surface.h"
 #include "surface/manual_timer.h"
+#include "surface/raster/image_surface.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -23,6 +23,7 @@ long allocations() {
 
 using rotavel::scene::Rotor;
 using namespace rotavel::surface;
+using namespace rotavel::raster;
 
 using rotavel::testing::NoEvents;
 

@@ -1,15 +1,15 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "surface/image_surface.h"
+#include "surface/raster/image_surface.h"
 
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <limits>
 
-using rotavel::surface::ImageSurface;
-using rotavel::surface::Rect;
+using rotavel::raster::ImageSurface;
+using rotavel::raster::Rect;
 
 namespace {
 
@@ -70,7 +70,7 @@ TEST(ImageSurface, HubPointLiesHalfWayAcrossAndEighteenThirtyFirstsDown) {
     a->setDrawWidth(4);
     a->setForeColor(0x00FFFFFF);
     a->PSet(0, 0);
-    const rotavel::surface::Point hub = a->toPixels(0, 0);
+    const rotavel::raster::Point hub = a->toPixels(0, 0);
     EXPECT_DOUBLE_EQ(hub.x, 224);
     EXPECT_NEAR(hub.y, 426.0 * 18 / 31, 1e-4);
     EXPECT_EQ(a.at(224, 247), kWhite);

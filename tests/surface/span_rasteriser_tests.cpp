@@ -6,11 +6,11 @@
 #include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/image_surface.h"
 #include "surface/manual_timer.h"
-#include "surface/qt_image_view.h"
-#include "surface/span_pixels.h"
-#include "surface/span_rasteriser.h"
+#include "surface/raster/image_surface.h"
+#include "surface/raster/qt_image_view.h"
+#include "surface/raster/span_pixels.h"
+#include "surface/raster/span_rasteriser.h"
 #include "tests/support/painter_rasteriser.h"
 
 #include <algorithm>
@@ -23,6 +23,7 @@
 #include <vector>
 
 using namespace rotavel::surface;
+using namespace rotavel::raster;
 using rotavel::scene::Rotor;
 
 namespace {
@@ -570,7 +571,7 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
 // already holds coverage (so the larger value must win), and random coverage composited over
 // random pixels, by every build of each loop this processor runs.
 TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheVectorOnes) {
-    using namespace rotavel::surface::span_pixels;
+    using namespace rotavel::raster::span_pixels;
     std::vector<Path> vector{Path::Simd};
 #if defined(ROTAVEL_AVX2_PIXELS)
     if (hasAvx2())

@@ -3,7 +3,7 @@
 
 #pragma once
 
-#include "surface/rasteriser.h"
+#include "surface/raster/rasteriser.h"
 
 #include <algorithm>
 #include <array>
@@ -11,7 +11,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 namespace span_pixels {
 enum class Path;
@@ -181,4 +181,4 @@ private:
     std::vector<std::uint8_t> m_rememberedBytes;
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -1,15 +1,17 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "surface/image_surface.h"
+#include "surface/raster/image_surface.h"
 
-#include "surface/background_picture.h"
-#include "surface/span_rasteriser.h"
+#include "surface/raster/background_picture.h"
+#include "surface/raster/span_rasteriser.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
+
+using surface::Call;
 
 namespace {
 
@@ -90,7 +92,7 @@ Rect ImageSurface::present() {
 // The background and a fresh image showing it, at the current ratio.
 void ImageSurface::allocate() {
     m_background = PixelBuffer(devicePixels(kWidth, m_ratio), devicePixels(kHeight, m_ratio),
-                               m_ratio, 0xFF000000u | toRgb(kBackColor));
+                               m_ratio, 0xFF000000u | surface::toRgb(kBackColor));
     drawBackgroundPicture(m_background);
     m_image = m_background;
     m_presentedBands.clear();
@@ -200,7 +202,7 @@ void ImageSurface::setDrawWidth(int width) {
     applyPen();
 }
 
-void ImageSurface::setForeColor(Colour colour) {
+void ImageSurface::setForeColor(surface::Colour colour) {
     record({.op = Call::Op::ForeColor, .colour = colour});
     m_state.foreColor = colour;
     applyPen();
@@ -208,7 +210,8 @@ void ImageSurface::setForeColor(Colour colour) {
 
 void ImageSurface::applyPen() {
     // A width below one still draws a one-pixel line, as a hairline would.
-    m_rasteriser->setPen(0xFF000000u | toRgb(m_state.foreColor), std::max(1, m_state.drawWidth));
+    m_rasteriser->setPen(0xFF000000u | surface::toRgb(m_state.foreColor),
+                         std::max(1, m_state.drawWidth));
 }
 
 void ImageSurface::strokeTo(Point to) {
@@ -220,4 +223,4 @@ void ImageSurface::dot(Point at) {
     m_rasteriser->dot(at);
 }
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

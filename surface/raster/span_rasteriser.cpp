@@ -1,16 +1,16 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "surface/span_rasteriser.h"
+#include "surface/raster/span_rasteriser.h"
 
-#include "surface/span_pixels.h"
+#include "surface/raster/span_pixels.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 using span_pixels::StrokeCoverage;
 
@@ -496,4 +496,4 @@ void SpanRasteriser::clear() {
     });
 }
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

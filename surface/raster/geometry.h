@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <climits>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // A point in pixels, logical or device as the context says.
 struct Point {
@@ -39,4 +39,4 @@ struct Box {
     }
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -27,7 +27,7 @@
 // arithmetic is the same sequence of correctly rounded single-precision operations in all (exact
 // square roots, no approximate reciprocals, and no fused multiply-adds: whatever includes this is
 // built without contraction, and the AVX2 build asks for AVX2 alone, not FMA).
-namespace rotavel::surface::span_pixels {
+namespace rotavel::raster::span_pixels {
 
 enum class Path { Scalar, Simd, Avx2 };
 
@@ -486,4 +486,4 @@ compositeRow<Path::Avx2>(std::uint32_t* pixels, std::uint8_t* mask, int lo, int 
 }
 #endif
 
-} // namespace rotavel::surface::span_pixels
+} // namespace rotavel::raster::span_pixels
