@@ -7,10 +7,11 @@
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/manual_timer.h"
+#include "surface/raster/composite_row.h"
 #include "surface/raster/image_surface.h"
 #include "surface/raster/qt_image_view.h"
-#include "surface/raster/span_pixels.h"
 #include "surface/raster/span_rasteriser.h"
+#include "surface/raster/stroke_coverage.h"
 #include "tests/support/painter_rasteriser.h"
 
 #include <algorithm>
@@ -455,64 +456,6 @@ TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
     }
 }
 
-// A run drawn again has its mask copied back rather than worked out: the pictures must be those
-// of a rasteriser that works out every run, whatever a later run shares with the remembered one.
-TEST(SpanRasteriser, RemembersRunsWithoutChangingAPixel) {
-    for (const qreal ratio : {1.0, 2.0}) {
-        ImageSurface remembering(ratio);
-        ImageSurface working(std::make_unique<SpanRasteriser>(false), ratio);
-        const auto same = [&](const char* what) {
-            EXPECT_EQ(shown(remembering), shown(working)) << what << ", ratio " << ratio;
-        };
-        // The rotor's frames, whose hub comes once a vane: the memory outlives clears and presets.
-        for (const int vanes : {8, 1})
-            for (const int ticks : {1, 2, 60}) {
-                const FrameCapture frame = frameAt(vanes, ticks);
-                frame.replay(remembering);
-                frame.replay(working);
-                same("a rotor frame");
-            }
-
-        // A chain of short strokes, seen twice and then copied back, and runs that only begin as
-        // it does, or go on past it.
-        const auto draw = [&](int strokes, auto change) {
-            for (ImageSurface* area : {&remembering, &working}) {
-                inPixels(*area, 3, 0x00FFFFFF);
-                area->PSet(100, 200);
-                for (int i = 1; i < strokes; ++i) {
-                    change(*area, i);
-                    area->Line(100 + 4.0f * i, 200 + 3.0f * std::sin(0.4f * i));
-                }
-                area->setForeColor(0x0000FF00); // ends the run
-                area->PSet(20, 20);
-            }
-        };
-        const auto none = [](Surface&, int) {};
-        for (int seen = 0; seen < 3; ++seen) {
-            draw(25, none);
-            same("the chain");
-        }
-        draw(12, none);
-        same("the chain's first half");
-        draw(25, [](Surface& area, int i) {
-            if (i == 12)
-                area.PSet(148.5f, 201); // a step aside, then on as before
-        });
-        same("a chain that leaves it half way");
-        draw(30, none);
-        same("the chain and more");
-        draw(25, [](Surface& area, int i) {
-            if (i == 12)
-                area.setDrawWidth(5);
-        });
-        same("the chain with a wider pen from half way");
-        for (ImageSurface* area : {&remembering, &working})
-            area->Cls();
-        draw(25, none);
-        same("the chain after a clear");
-    }
-}
-
 // Whatever the numbers, the rasteriser stays inside the image, finishes promptly and draws what
 // lies within reach exactly as for reasonable numbers.
 TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
@@ -566,33 +509,11 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
 }
 
 #if defined(__SSE2__)
-// The web build has no SSE2 and runs the plain loops, and processors with AVX2 run a build of
-// their own: the pixels must be the same to the byte everywhere. Random strokes over a mask that
-// already holds coverage (so the larger value must win), and random coverage composited over
-// random pixels, by every build of each loop this processor runs.
+// Processors without SSE2 run the plain loops: the pixels must be the same to the byte
+// everywhere. Random strokes over a mask that already holds coverage (so the larger value must
+// win), and random coverage composited over random pixels, by both builds of each loop.
 TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheVectorOnes) {
     using namespace rotavel::raster::span_pixels;
-    std::vector<Path> vector{Path::Simd};
-#if defined(ROTAVEL_AVX2_PIXELS)
-    if (hasAvx2())
-        vector.push_back(Path::Avx2);
-#endif
-    const auto box = [](Path path, const StrokeCoverage& stroke, auto&&... args) {
-        if (path == Path::Simd)
-            stroke.box<Path::Simd>(args...);
-#if defined(ROTAVEL_AVX2_PIXELS)
-        else
-            stroke.box<Path::Avx2>(args...);
-#endif
-    };
-    const auto composite = [](Path path, auto&&... args) {
-        if (path == Path::Simd)
-            compositeRow<Path::Simd>(args...);
-#if defined(ROTAVEL_AVX2_PIXELS)
-        else
-            compositeRow<Path::Avx2>(args...);
-#endif
-    };
     std::mt19937 random(7);
     const auto uniform = [&](float lo, float hi) {
         return std::uniform_real_distribution<float>(lo, hi)(random);
@@ -619,13 +540,11 @@ TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheVectorOnes) {
         const int rows = 1 + below(kRows), quads = 1 + below(kStride / 4);
         const float dx = uniform(-20, 8), dy = uniform(-20, 8);
         stroke.box<Path::Scalar>(plain.data(), kStride, rows, quads, dx, dy);
-        for (const Path path : vector) {
-            other = before;
-            box(path, stroke, other.data(), kStride, rows, quads, dx, dy);
-            coverageDiffers += plain != other;
-        }
+        other = before;
+        stroke.box<Path::Simd>(other.data(), kStride, rows, quads, dx, dy);
+        coverageDiffers += plain != other;
     }
-    EXPECT_EQ(coverageDiffers, 0) << "of 4000 strokes, each by " << vector.size() << " builds";
+    EXPECT_EQ(coverageDiffers, 0) << "of 4000 strokes";
 
     constexpr int kWidth = 80;
     int compositeDiffers = 0;
@@ -643,18 +562,16 @@ TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheVectorOnes) {
         int firstPlain = INT_MAX, lastPlain = -1;
         compositeRow<Path::Scalar>(pixelsPlain.data(), maskPlain.data(), lo, hi, kWidth - 1, colour,
                                    firstPlain, lastPlain);
-        for (const Path path : vector) {
-            auto mask = maskBefore;
-            auto pixels = pixelsBefore;
-            int first = INT_MAX, last = -1;
-            composite(path, pixels.data(), mask.data(), lo, hi, kWidth - 1, colour, first, last);
-            // The spans may differ (the vector builds report whole groups); the pixels may not.
-            compositeDiffers +=
-                pixelsPlain != pixels || maskPlain != mask ||
-                (firstPlain <= lastPlain) != (first <= last) ||
-                (firstPlain <= lastPlain && (first > firstPlain || last < lastPlain));
-        }
+        auto mask = maskBefore;
+        auto pixels = pixelsBefore;
+        int first = INT_MAX, last = -1;
+        compositeRow<Path::Simd>(pixels.data(), mask.data(), lo, hi, kWidth - 1, colour, first,
+                                 last);
+        // The spans may differ (the vector build reports whole groups); the pixels may not.
+        compositeDiffers += pixelsPlain != pixels || maskPlain != mask ||
+                            (firstPlain <= lastPlain) != (first <= last) ||
+                            (firstPlain <= lastPlain && (first > firstPlain || last < lastPlain));
     }
-    EXPECT_EQ(compositeDiffers, 0) << "of 4000 rows, each by " << vector.size() << " builds";
+    EXPECT_EQ(compositeDiffers, 0) << "of 4000 rows";
 }
 #endif
