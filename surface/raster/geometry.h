@@ -20,9 +20,6 @@ struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
 
     bool empty() const { return width <= 0 || height <= 0; }
-    bool contains(int px, int py) const {
-        return px >= x && py >= y && px < x + width && py < y + height;
-    }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 

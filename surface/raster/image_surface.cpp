@@ -209,7 +209,8 @@ void ImageSurface::setForeColor(surface::Colour colour) {
 }
 
 void ImageSurface::applyPen() {
-    // A width below one still draws a one-pixel line, as a hairline would.
+    // The pen as the rasteriser takes it, and only so: opaque, and at least one pixel wide (a
+    // width below one still draws a one-pixel line, as a hairline would).
     m_rasteriser->setPen(0xFF000000u | surface::toRgb(m_state.foreColor),
                          std::max(1, m_state.drawWidth));
 }

@@ -18,9 +18,9 @@ using span_pixels::StrokeCoverage;
 
 namespace {
 
-// Cuts the segment to the rectangle; false when nothing of it lies inside. Points cut away lie
-// farther from the image than the pen reaches, so the picture does not change, and every
-// coordinate left is small enough for single-precision work on pixels.
+// Cuts the segment to the rectangle; false when nothing of it lies inside, and for any non-finite
+// coordinate. Points cut away lie farther from the image than the pen reaches, so the picture
+// does not change, and every coordinate left is small enough for single-precision work on pixels.
 bool clipToRect(double& ax, double& ay, double& bx, double& by, double left, double top,
                 double right, double bottom) {
     const double dx = bx - ax, dy = by - ay;
@@ -69,30 +69,24 @@ bool clipToRect(double& ax, double& ay, double& bx, double& by, double left, dou
     return true;
 }
 
-// v rounded up (or down) to a whole number and clamped into [lo, hi]; any double is safe. (The
-// library's ceil and floor cost dozens of instructions without SSE4.1; truncation is enough.)
-int clampedCeil(double v, int lo, int hi) {
-    if (!(v >= lo))
-        return lo;
-    if (!(v <= hi))
-        return hi;
-    const int i = static_cast<int>(v);
-    return i + int(i < v);
-}
-
-// v rounded down, for v well inside the range of int.
+// v rounded down, for v well inside the range of int. (The library's floor and ceil cost dozens
+// of instructions without SSE4.1; truncation is enough.)
 int floorOf(double v) {
     const int i = static_cast<int>(v);
     return i - int(i > v);
 }
 
+// v rounded down (or up) to a whole number and clamped into [lo, hi]; any double is safe.
 int clampedFloor(double v, int lo, int hi) {
     if (!(v >= lo))
         return lo;
     if (!(v <= hi))
         return hi;
-    const int i = static_cast<int>(v);
-    return i - int(i > v);
+    return floorOf(v);
+}
+
+int clampedCeil(double v, int lo, int hi) {
+    return -clampedFloor(-v, -hi, -lo);
 }
 
 // A short stroke, as the circles are made of, has every row take the whole box, which costs less
@@ -151,21 +145,16 @@ void SpanRasteriser::detach() {
 }
 
 void SpanRasteriser::setPen(std::uint32_t colour, int width) {
-    m_colour = colour | 0xFF000000u;
-    m_penWidth = std::clamp(width, 1, kMaxPenWidth);
+    m_colour = colour;
+    m_penWidth = std::min(width, kMaxPenWidth);
     m_radius = float(m_penWidth * m_ratio / 2);
 }
 
 void SpanRasteriser::segment(Point from, Point to) {
-    if (!std::isfinite(from.x) || !std::isfinite(from.y) || !std::isfinite(to.x) ||
-        !std::isfinite(to.y))
-        return;
     capsule(from.x * m_ratio, from.y * m_ratio, to.x * m_ratio, to.y * m_ratio);
 }
 
 void SpanRasteriser::dot(Point at) {
-    if (!std::isfinite(at.x) || !std::isfinite(at.y))
-        return;
     capsule(at.x * m_ratio, at.y * m_ratio, at.x * m_ratio, at.y * m_ratio);
 }
 
@@ -175,6 +164,7 @@ void SpanRasteriser::dot(Point at) {
         return;
     const double margin = Stroke::reachOf(m_radius) + 1;
     const double right = m_width + margin, bottom = m_height + margin;
+    // A non-finite coordinate is never inside, and the clip drops it.
     const bool inside = ax >= -margin && ax <= right && bx >= -margin && bx <= right &&
                         ay >= -margin && ay <= bottom && by >= -margin && by <= bottom;
     if (!inside && !clipToRect(ax, ay, bx, by, -margin, -margin, right, bottom))
