@@ -128,30 +128,8 @@ void ImageSurface::replay() {
     m_state = m_stateAtCls;
     applyPen();
     m_replaying = true;
-    for (const Call& c : m_sinceCls.calls()) {
-        switch (c.op) {
-        case Call::Op::Scale:
-            Scale(c.x1, c.y1, c.x2, c.y2);
-            break;
-        case Call::Op::Line:
-            Line(c.x1, c.y1, c.x2, c.y2);
-            break;
-        case Call::Op::LineTo:
-            Line(c.x1, c.y1);
-            break;
-        case Call::Op::PSet:
-            PSet(c.x1, c.y1);
-            break;
-        case Call::Op::DrawWidth:
-            setDrawWidth(c.width);
-            break;
-        case Call::Op::ForeColor:
-            setForeColor(c.colour);
-            break;
-        default:
-            break;
-        }
-    }
+    for (const Call& c : m_sinceCls.calls())
+        surface::replay(c, *this);
     m_replaying = false;
     m_state = now;
     applyPen();
