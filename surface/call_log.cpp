@@ -100,4 +100,36 @@ std::string formatCall(const Call& c) {
     return line;
 }
 
+void replay(const Call& call, Surface& area) {
+    switch (call.op) {
+    case Call::Op::Scale:
+        area.Scale(call.x1, call.y1, call.x2, call.y2);
+        break;
+    case Call::Op::Cls:
+        area.Cls();
+        break;
+    case Call::Op::Line:
+        area.Line(call.x1, call.y1, call.x2, call.y2);
+        break;
+    case Call::Op::LineTo:
+        area.Line(call.x1, call.y1);
+        break;
+    case Call::Op::PSet:
+        area.PSet(call.x1, call.y1);
+        break;
+    case Call::Op::DrawWidth:
+        area.setDrawWidth(call.width);
+        break;
+    case Call::Op::ForeColor:
+        area.setForeColor(call.colour);
+        break;
+    case Call::Op::AutoRedraw:
+        area.setAutoRedraw(call.on);
+        break;
+    case Call::Op::Timer:
+    case Call::Op::Yield:
+        break;
+    }
+}
+
 } // namespace rotavel::surface

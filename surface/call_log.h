@@ -43,6 +43,8 @@ const char* opName(Call::Op op);
 std::string formatCall(const Call& call);
 // The same line appended to `out`, which allocates nothing once `out` has room.
 void appendCall(std::string& out, const Call& call);
+// Makes a drawing-area call again on `area`; the timer's calls and the yield do nothing.
+void replay(const Call& call, Surface& area);
 
 // An ordered log of calls, shared by the recording surface, the manual timer and a host's yield so
 // that one sequence shows how they interleave. Appending never allocates until the reserve is used.

@@ -9,7 +9,7 @@
 namespace rotavel::surface {
 
 // The animation timer: switched on and off by the rotor logic; while on, it delivers a tick every
-// `Interval` milliseconds on the event thread.
+// `kIntervalMs` milliseconds on the event thread.
 //
 // Ticks never nest, and this class alone sees to it, for the window's timer and the hand-ticked
 // one alike: every tick enters through deliverTick(). A tick that falls due while one runs (in
@@ -25,7 +25,6 @@ public:
     // off inside a tick lets that tick finish and drops the ticks held behind it.
     virtual void setEnabled(bool on) = 0;
     virtual bool isEnabled() const = 0;
-    int Interval() const { return kIntervalMs; }
 
     // Who receives the ticks; set once, before the timer is first enabled.
     void setTickHandler(std::function<void()> handler) { m_onTick = std::move(handler); }

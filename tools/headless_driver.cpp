@@ -3,7 +3,7 @@
 
 #include "tools/headless_driver.h"
 
-#include "surface/qt_image_view.h"
+#include "surface/raster/qt_image_view.h"
 
 #include <QBuffer>
 #include <QByteArray>
@@ -129,7 +129,7 @@ bool HeadlessDriver::save(const Command& c, const std::string& path) {
     QBuffer buffer(&png);
     buffer.open(QIODevice::WriteOnly);
     m_image.present();
-    const bool encoded = surface::qImageView(m_image.image()).save(&buffer, "PNG");
+    const bool encoded = raster::qImageView(m_image.image()).save(&buffer, "PNG");
     const char* why = "cannot encode the image";
     bool ok = false;
     if (encoded) {

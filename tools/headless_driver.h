@@ -5,8 +5,8 @@
 
 #include "scene/rotor.h"
 #include "surface/call_log.h"
-#include "surface/image_surface.h"
 #include "surface/manual_timer.h"
+#include "surface/raster/image_surface.h"
 #include "surface/recording_surface.h"
 #include "tools/script.h"
 
@@ -50,7 +50,7 @@ public:
 
     const scene::Rotor& rotor() const { return m_rotor; }
     // The image as the last `run` left it, every stroke in it.
-    const surface::ImageSurface& image() const { return m_image; }
+    const raster::ImageSurface& image() const { return m_image; }
 
 private:
     // What a queued event needs once its turn comes; kept small so the queue is a flat array.
@@ -74,7 +74,7 @@ private:
     std::FILE* m_err;
 
     surface::CallLog m_log{1 << 14};
-    surface::ImageSurface m_image;
+    raster::ImageSurface m_image;
     surface::RecordingSurface m_area;
     surface::ManualTimer m_timer{&m_log};
     scene::Rotor m_rotor{m_area, m_timer, *this};

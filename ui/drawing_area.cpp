@@ -28,9 +28,9 @@ void DrawingArea::present() {
     // Band by band: the background between vanes that lie apart is not sent again. The bands are
     // the image's device pixels; the widget takes logical ones, rounded outward.
     const qreal ratio = m_surface.devicePixelRatio();
-    const QRect image(0, 0, surface::ImageSurface::kWidth, surface::ImageSurface::kHeight);
+    const QRect image(0, 0, raster::ImageSurface::kWidth, raster::ImageSurface::kHeight);
     QRegion changed;
-    for (const surface::Rect& band : m_surface.presentedBands()) {
+    for (const raster::Rect& band : m_surface.presentedBands()) {
         const QPoint topLeft(int(std::floor(band.x / ratio)), int(std::floor(band.y / ratio)));
         const QPoint end(int(std::ceil((band.x + band.width) / ratio)),
                          int(std::ceil((band.y + band.height) / ratio)));

@@ -3,8 +3,8 @@
 
 #pragma once
 
-#include "surface/image_surface.h"
-#include "surface/qt_image_view.h"
+#include "surface/raster/image_surface.h"
+#include "surface/raster/qt_image_view.h"
 
 #include <QFrame>
 #include <QPointer>
@@ -27,17 +27,17 @@ class DrawingArea final : public QFrame {
 public:
     // 452 x 430 with its thin sunken border; the interior is the image surface's 448 x 426.
     static constexpr int kBorder = 2;
-    static constexpr QSize kSize{surface::ImageSurface::kWidth + 2 * kBorder,
-                                 surface::ImageSurface::kHeight + 2 * kBorder};
+    static constexpr QSize kSize{raster::ImageSurface::kWidth + 2 * kBorder,
+                                 raster::ImageSurface::kHeight + 2 * kBorder};
 
     explicit DrawingArea(QWidget* parent = nullptr);
 
     // What the rotor draws on.
-    surface::ImageSurface& surface() { return m_surface; }
-    const surface::ImageSurface& surface() const { return m_surface; }
+    raster::ImageSurface& surface() { return m_surface; }
+    const raster::ImageSurface& surface() const { return m_surface; }
     // The persistent image, at device pixels with its device pixel ratio set, as last presented:
     // a view that shares the image surface's pixels.
-    QImage image() const { return surface::qImageView(m_surface.image()); }
+    QImage image() const { return raster::qImageView(m_surface.image()); }
 
     // Composites what was drawn since the last call and asks for a repaint of what it changed.
     void present();
@@ -50,7 +50,7 @@ private:
     // Re-renders the image if the window's screen has another density than the image.
     void matchScreenDensity();
 
-    surface::ImageSurface m_surface;
+    raster::ImageSurface m_surface;
     QPointer<QWindow> m_watchedWindow; // whose screen changes we follow
 };
 

@@ -6,7 +6,7 @@
 //
 // Layering: ui -> scene -> surface. The rotor logic (scene::Rotor) is plain C++ and knows the
 // window only through three small interfaces, each realised here on Qt Widgets:
-//   - surface::Surface by the off-screen persistent image (surface::ImageSurface) that DrawingArea
+//   - surface::Surface by the off-screen persistent image (raster::ImageSurface) that DrawingArea
 //     (`Picture1`) shows: the rotor draws on the image itself, and after each drawing event the
 //     area repaints only the bands of rows that changed;
 //   - surface::Timer by AnimationTimer (`Timer1`): a steady 10 ms period (surface::Timer keeps

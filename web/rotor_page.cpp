@@ -7,8 +7,8 @@
 #include "scene/description.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/image_surface.h"
 #include "surface/manual_timer.h"
+#include "surface/raster/image_surface.h"
 
 #include <cstdint>
 #include <emscripten/emscripten.h>
@@ -35,7 +35,7 @@ struct Changed {
 struct Page {
     explicit Page(double ratio) : image(ratio) {}
 
-    surface::ImageSurface image;
+    raster::ImageSurface image;
     surface::ManualTimer timer;
     ImmediateHost host;
     scene::Rotor rotor{image, timer, host};
@@ -49,8 +49,8 @@ std::unique_ptr<Page> g_page;
 // Copies the rectangle the image reports changed into the RGBA bytes. The image holds 0xFFRRGGBB
 // words (bytes B, G, R, A in memory); the canvas wants R, G, B, A.
 void present(Page& page) {
-    const surface::Rect changed = page.image.present(); // device pixels, as the canvas has them
-    const surface::PixelBuffer& image = page.image.image();
+    const raster::Rect changed = page.image.present(); // device pixels, as the canvas has them
+    const raster::PixelBuffer& image = page.image.image();
     const int width = image.width();
     Changed rect;
     if (!changed.empty())
@@ -70,7 +70,7 @@ void present(Page& page) {
 }
 
 void allocate(Page& page) {
-    const surface::PixelBuffer& image = page.image.image();
+    const raster::PixelBuffer& image = page.image.image();
     page.rgba.assign(std::size_t(image.width()) * image.height() * 4, 0);
 }
 

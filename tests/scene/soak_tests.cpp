@@ -11,8 +11,8 @@
 #include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/image_surface.h"
 #include "surface/manual_timer.h"
+#include "surface/raster/image_surface.h"
 
 #include <array>
 #include <chrono>
@@ -25,11 +25,11 @@
 #include <random>
 #include <unistd.h>
 
+using rotavel::raster::ImageSurface;
 using rotavel::scene::Host;
 using rotavel::scene::kPresets;
 using rotavel::scene::Preset;
 using rotavel::scene::Rotor;
-using rotavel::surface::ImageSurface;
 using rotavel::surface::ManualTimer;
 
 namespace {
@@ -119,7 +119,7 @@ TEST(Soak, AThousandAnimationsLeaveHeapAndResidentMemoryWhereTheyWere) {
     // Warm-up: every preset twice, so every buffer has met its largest frame, and every check
     // the soak makes has run once; the last frame of each preset is kept to compare later
     // animations with.
-    std::array<rotavel::surface::PixelBuffer, kPresets.size()> lastFrame;
+    std::array<rotavel::raster::PixelBuffer, kPresets.size()> lastFrame;
     for (std::size_t p = 0; p < kPresets.size(); ++p) {
         ASSERT_EQ(a.animate(kPresets[p]), kFramesPerAnimation) << kPresets[p].caption;
         lastFrame[p] = a.area.image();

@@ -3,12 +3,12 @@
 
 #include "tests/support/painter_rasteriser.h"
 
-#include "surface/qt_image_view.h"
+#include "surface/raster/qt_image_view.h"
 
 #include <algorithm>
 #include <utility>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 PainterRasteriser::~PainterRasteriser() {
     detach();
@@ -67,4 +67,4 @@ void PainterRasteriser::clear() {
     m_changed = true;
 }
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -3,13 +3,13 @@
 
 #pragma once
 
-#include "surface/rasteriser.h"
+#include "surface/raster/rasteriser.h"
 
 #include <QImage>
 #include <QPainter>
 #include <QPen>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // The straightforward rasteriser the fast one is measured and checked against: one QPainter call
 // per stroke or point, antialiased, with round pen ends, straight onto the image through a QImage
@@ -36,4 +36,4 @@ private:
     QPen m_pen{QColor(Qt::white), 1, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin};
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

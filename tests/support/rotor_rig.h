@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/call_log.h"
 #include "surface/manual_timer.h"
@@ -24,6 +25,32 @@ inline int runToStop(surface::ManualTimer& timer, int limit = 10000) {
 // A frame's yield with no events to handle.
 struct NoEvents final : scene::Host {
     void processPendingEvents() override {}
+};
+
+// The preset of `vanes` vanes; the last one for a count no preset has.
+inline const scene::Preset& presetOf(int vanes) {
+    for (const scene::Preset& p : scene::kPresets)
+        if (p.nvanes == vanes)
+            return p;
+    return scene::kPresets.back();
+}
+
+// A rotor drawing on `area`, loaded, activated and running `preset`, its frames yielding to no
+// events; the hand-ticked timer's ticks go to it.
+struct Animation {
+    Animation(surface::Surface& area, const scene::Preset& preset) : rotor(area, timer, idle) {
+        timer.setTickHandler([this] { rotor.tick(); });
+        rotor.load();
+        rotor.activate();
+        rotor.choose(preset);
+        rotor.run();
+    }
+    Animation(const Animation&) = delete;
+    Animation& operator=(const Animation&) = delete;
+
+    surface::ManualTimer timer;
+    NoEvents idle;
+    scene::Rotor rotor;
 };
 
 // A rotor on a recording surface and a hand-ticked timer that log into one sequence, the timer's

@@ -5,15 +5,15 @@
 #include "paint_counter.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/image_surface.h"
 #include "surface/manual_timer.h"
-#include "surface/qt_image_view.h"
+#include "surface/raster/image_surface.h"
+#include "surface/raster/qt_image_view.h"
 #include "ui/drawing_area.h"
 
 #include <QTest>
 #include <QtMath>
 
-using rotavel::surface::ImageSurface;
+using rotavel::raster::ImageSurface;
 using rotavel::ui::DrawingArea;
 
 namespace {
@@ -82,7 +82,7 @@ void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
     reference.present();
     drawSample(area.surface());
     area.present();
-    QCOMPARE(area.image(), rotavel::surface::qImageView(reference.image()));
+    QCOMPARE(area.image(), rotavel::raster::qImageView(reference.image()));
 }
 
 void DrawingAreaTest::aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop() {
@@ -161,7 +161,7 @@ void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
         const QImage shown = area.grab(QRect(QPoint(DrawingArea::kBorder, DrawingArea::kBorder),
                                              QSize(ImageSurface::kWidth, ImageSurface::kHeight)))
                                  .toImage();
-        const rotavel::surface::PixelBuffer& pixels = plain.image();
+        const rotavel::raster::PixelBuffer& pixels = plain.image();
         QCOMPARE(shown.size(), QSize(pixels.width(), pixels.height()));
         int differing = 0;
         for (int y = 0; y < pixels.height(); ++y)

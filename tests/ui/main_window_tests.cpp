@@ -3,8 +3,8 @@
 
 #include "hand_ticked_window.h"
 #include "paint_counter.h"
-#include "surface/image_surface.h"
-#include "surface/qt_image_view.h"
+#include "surface/raster/image_surface.h"
+#include "surface/raster/qt_image_view.h"
 #include "ui/drawing_area.h"
 #include "ui/main_window.h"
 
@@ -23,8 +23,8 @@ namespace {
 
 // The drawing area's image as it is before anything is drawn.
 QImage blankPicture(const MainWindow& window) {
-    const rotavel::surface::ImageSurface blank(window.picture()->devicePixelRatioF());
-    return rotavel::surface::qImageView(blank.image()).copy();
+    const rotavel::raster::ImageSurface blank(window.picture()->devicePixelRatioF());
+    return rotavel::raster::qImageView(blank.image()).copy();
 }
 
 using rotavel::testing::HandTickedWindow;

@@ -19,7 +19,7 @@
 // are shown for a moment: the background before the first Run, and the first frame after
 // start-up, whose first hub is drawn in the start-up pen (`ITEM:1:start-up-pen`).
 #include "scene/presets.h"
-#include "surface/qt_image_view.h"
+#include "surface/raster/qt_image_view.h"
 #include "tests/ui/picture_hash.h"
 #include "tools/headless_driver.h"
 #include "tools/script.h"
@@ -61,7 +61,7 @@ void play(HeadlessDriver& driver, const std::string& lines) {
 }
 
 PictureHash current(const HeadlessDriver& driver) {
-    return hashImage(rotavel::surface::qImageView(driver.image().image()));
+    return hashImage(rotavel::raster::qImageView(driver.image().image()));
 }
 
 // One state of the rotor from start-up: the first frame after start-up, then a whole run.
@@ -110,7 +110,7 @@ bool findBackground(std::FILE* trace, const QImage& shot, int& left, int& top) {
     HeadlessDriver driver(trace, stderr);
     play(driver, "load\nactivate\n");
     const QImage background =
-        rotavel::surface::qImageView(driver.image().image()).convertToFormat(QImage::Format_RGB32);
+        rotavel::raster::qImageView(driver.image().image()).convertToFormat(QImage::Format_RGB32);
     const std::uint64_t wanted = hashImage(background).whole;
     const int from = rotavel::uitest::kRunButton.x + rotavel::uitest::kRunButton.w;
     const auto* strip = reinterpret_cast<const QRgb*>(background.constScanLine(0)) + from;

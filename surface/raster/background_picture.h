@@ -3,9 +3,9 @@
 
 #pragma once
 
-#include "surface/pixel_buffer.h"
+#include "surface/raster/pixel_buffer.h"
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // The 503 x 90 background picture, a light-cyan field with five black arrows pointing down, drawn
 // into the top-left corner of `image` at its device pixel ratio and cut off at its edges. The
@@ -13,4 +13,4 @@ namespace rotavel::surface {
 // arithmetic, so every build of the program makes the same bytes.
 void drawBackgroundPicture(PixelBuffer& image);
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "surface/background_picture.h"
+#include "surface/raster/background_picture.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 namespace {
 
@@ -100,4 +100,4 @@ void drawBackgroundPicture(PixelBuffer& image) {
     }
 }
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

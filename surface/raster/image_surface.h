@@ -4,16 +4,16 @@
 #pragma once
 
 #include "surface/call_log.h"
-#include "surface/geometry.h"
-#include "surface/pixel_buffer.h"
-#include "surface/rasteriser.h"
+#include "surface/raster/geometry.h"
+#include "surface/raster/pixel_buffer.h"
+#include "surface/raster/rasteriser.h"
 #include "surface/surface.h"
 
 #include <memory>
 #include <span>
 #include <vector>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // The drawing area as an off-screen, persistent image: what the on-screen drawing area shows, what
 // the headless driver saves and what the web page puts on its canvas. It is allocated at the
@@ -21,12 +21,12 @@ namespace rotavel::surface {
 // stay in logical pixels and a dense screen gets a crisp picture. The pixels of strokes and points
 // are a `Rasteriser`'s work. Plain C++: the desktop shows the image through a view that wraps its
 // pixels (qt_image_view.h).
-class ImageSurface final : public Surface {
+class ImageSurface final : public surface::Surface {
 public:
     // The interior of the 452 x 430 area inside its 2-pixel border, at 96 dots per inch.
     static constexpr int kWidth = 448;
     static constexpr int kHeight = 426;
-    static constexpr Colour kBackColor = 0x00C00000;
+    static constexpr surface::Colour kBackColor = 0x00C00000;
     static constexpr double kTwipsPerPixel = 15.0;
 
     explicit ImageSurface(double devicePixelRatio = 1.0);
@@ -41,8 +41,8 @@ public:
     void PSet(float x, float y) override;
     void setDrawWidth(int width) override;
     int drawWidth() const override { return m_state.drawWidth; }
-    void setForeColor(Colour colour) override;
-    Colour foreColor() const override { return m_state.foreColor; }
+    void setForeColor(surface::Colour colour) override;
+    surface::Colour foreColor() const override { return m_state.foreColor; }
     void setAutoRedraw(bool on) override { m_autoRedraw = on; }
     bool autoRedraw() const override { return m_autoRedraw; }
 
@@ -71,13 +71,13 @@ private:
         // Pixel = (user - origin) * factor; the default is twips from the top-left corner.
         double originX = 0, originY = 0;
         double factorX = 1.0 / kTwipsPerPixel, factorY = 1.0 / kTwipsPerPixel;
-        int drawWidth = PenDefaults::kDrawWidth;
-        Colour foreColor = PenDefaults::kForeColor;
+        int drawWidth = surface::PenDefaults::kDrawWidth;
+        surface::Colour foreColor = surface::PenDefaults::kForeColor;
         Point current; // logical pixels
     };
 
     void allocate();
-    void record(const Call& call);
+    void record(const surface::Call& call);
     void replay();
     void strokeTo(Point to);
     void dot(Point at);
@@ -92,11 +92,11 @@ private:
     bool m_autoRedraw = false;
 
     State m_stateAtCls;
-    CallLog m_sinceCls; // what is on the image now, to draw again at another ratio
+    surface::CallLog m_sinceCls; // what is on the image now, to draw again at another ratio
     bool m_replaying = false;
 
     // Last, so it lets go of the image before the image goes.
     std::unique_ptr<Rasteriser> m_rasteriser;
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

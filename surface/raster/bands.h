@@ -3,12 +3,12 @@
 
 #pragma once
 
-#include "surface/geometry.h"
+#include "surface/raster/geometry.h"
 
 #include <algorithm>
 #include <vector>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // Pixels of an image, kept as one box for each band of `kRows` rows: as cheap to widen as a
 // single box, and far tighter around vanes that lie apart, whose single box would take in all
@@ -63,4 +63,4 @@ private:
     Box m_bounds;
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -1,9 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "surface/qt_image_view.h"
+#include "surface/raster/qt_image_view.h"
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 QImage qImageView(const PixelBuffer& buffer) {
     QImage view(reinterpret_cast<const uchar*>(buffer.data()), buffer.width(), buffer.height(),
@@ -19,4 +19,4 @@ QImage qImageView(PixelBuffer& buffer) {
     return view;
 }
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -3,13 +3,13 @@
 
 #pragma once
 
-#include "surface/bands.h"
-#include "surface/geometry.h"
-#include "surface/pixel_buffer.h"
+#include "surface/raster/bands.h"
+#include "surface/raster/geometry.h"
+#include "surface/raster/pixel_buffer.h"
 
 #include <cstdint>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // How the image surface's pens reach the pixels. The surface keeps the coordinates, the pen and
 // the persistent image; a rasteriser only turns round-capped strokes and round dots, given in
@@ -42,4 +42,4 @@ public:
     virtual void clear() = 0;
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

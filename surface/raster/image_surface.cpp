@@ -1,15 +1,17 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "surface/image_surface.h"
+#include "surface/raster/image_surface.h"
 
-#include "surface/background_picture.h"
-#include "surface/span_rasteriser.h"
+#include "surface/raster/background_picture.h"
+#include "surface/raster/span_rasteriser.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
+
+using surface::Call;
 
 namespace {
 
@@ -80,7 +82,7 @@ Rect ImageSurface::present() {
 // The background and a fresh image showing it, at the current ratio.
 void ImageSurface::allocate() {
     m_background = PixelBuffer(devicePixels(kWidth, m_ratio), devicePixels(kHeight, m_ratio),
-                               m_ratio, 0xFF000000u | toRgb(kBackColor));
+                               m_ratio, 0xFF000000u | surface::toRgb(kBackColor));
     drawBackgroundPicture(m_background);
     m_image = m_background;
     m_presentedBands.clear();
@@ -116,30 +118,8 @@ void ImageSurface::replay() {
     m_state = m_stateAtCls;
     applyPen();
     m_replaying = true;
-    for (const Call& c : m_sinceCls.calls()) {
-        switch (c.op) {
-        case Call::Op::Scale:
-            Scale(c.x1, c.y1, c.x2, c.y2);
-            break;
-        case Call::Op::Line:
-            Line(c.x1, c.y1, c.x2, c.y2);
-            break;
-        case Call::Op::LineTo:
-            Line(c.x1, c.y1);
-            break;
-        case Call::Op::PSet:
-            PSet(c.x1, c.y1);
-            break;
-        case Call::Op::DrawWidth:
-            setDrawWidth(c.width);
-            break;
-        case Call::Op::ForeColor:
-            setForeColor(c.colour);
-            break;
-        default:
-            break;
-        }
-    }
+    for (const Call& c : m_sinceCls.calls())
+        surface::replay(c, *this);
     m_replaying = false;
     m_state = now;
     applyPen();
@@ -190,15 +170,17 @@ void ImageSurface::setDrawWidth(int width) {
     applyPen();
 }
 
-void ImageSurface::setForeColor(Colour colour) {
+void ImageSurface::setForeColor(surface::Colour colour) {
     record({.op = Call::Op::ForeColor, .colour = colour});
     m_state.foreColor = colour;
     applyPen();
 }
 
 void ImageSurface::applyPen() {
-    // A width below one still draws a one-pixel line, as a hairline would.
-    m_rasteriser->setPen(0xFF000000u | toRgb(m_state.foreColor), std::max(1, m_state.drawWidth));
+    // The pen as the rasteriser takes it, and only so: opaque, and at least one pixel wide (a
+    // width below one still draws a one-pixel line, as a hairline would).
+    m_rasteriser->setPen(0xFF000000u | surface::toRgb(m_state.foreColor),
+                         std::max(1, m_state.drawWidth));
 }
 
 void ImageSurface::strokeTo(Point to) {
@@ -210,4 +192,4 @@ void ImageSurface::dot(Point at) {
     m_rasteriser->dot(at);
 }
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

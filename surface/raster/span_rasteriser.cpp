@@ -1,24 +1,26 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "surface/span_rasteriser.h"
+#include "surface/raster/span_rasteriser.h"
 
-#include "surface/span_pixels.h"
+#include "surface/raster/composite_row.h"
+#include "surface/raster/stroke_coverage.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
 #include <utility>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
+using span_pixels::compositeRow;
 using span_pixels::StrokeCoverage;
 
 namespace {
 
-// Cuts the segment to the rectangle; false when nothing of it lies inside. Points cut away lie
-// farther from the image than the pen reaches, so the picture does not change, and every
-// coordinate left is small enough for single-precision work on pixels.
+// Cuts the segment to the rectangle; false when nothing of it lies inside, and for any non-finite
+// coordinate. Points cut away lie farther from the image than the pen reaches, so the picture
+// does not change, and every coordinate left is small enough for single-precision work on pixels.
 bool clipToRect(double& ax, double& ay, double& bx, double& by, double left, double top,
                 double right, double bottom) {
     const double dx = bx - ax, dy = by - ay;
@@ -67,30 +69,24 @@ bool clipToRect(double& ax, double& ay, double& bx, double& by, double left, dou
     return true;
 }
 
-// v rounded up (or down) to a whole number and clamped into [lo, hi]; any double is safe. (The
-// library's ceil and floor cost dozens of instructions without SSE4.1; truncation is enough.)
-int clampedCeil(double v, int lo, int hi) {
-    if (!(v >= lo))
-        return lo;
-    if (!(v <= hi))
-        return hi;
-    const int i = static_cast<int>(v);
-    return i + int(i < v);
-}
-
-// v rounded down, for v well inside the range of int.
+// v rounded down, for v well inside the range of int. (The library's floor and ceil cost dozens
+// of instructions without SSE4.1; truncation is enough.)
 int floorOf(double v) {
     const int i = static_cast<int>(v);
     return i - int(i > v);
 }
 
+// v rounded down (or up) to a whole number and clamped into [lo, hi]; any double is safe.
 int clampedFloor(double v, int lo, int hi) {
     if (!(v >= lo))
         return lo;
     if (!(v <= hi))
         return hi;
-    const int i = static_cast<int>(v);
-    return i - int(i > v);
+    return floorOf(v);
+}
+
+int clampedCeil(double v, int lo, int hi) {
+    return -clampedFloor(-v, -hi, -lo);
 }
 
 // A short stroke, as the circles are made of, has every row take the whole box, which costs less
@@ -99,28 +95,7 @@ bool isShort(const Box& box) {
     return box.x1 - box.x0 < 16;
 }
 
-bool runsAvx2() {
-#if defined(ROTAVEL_AVX2_PIXELS)
-    return span_pixels::hasAvx2();
-#else
-    return false;
-#endif
-}
-
 } // namespace
-
-SpanRasteriser::SpanRasteriser(bool rememberRuns)
-    : m_avx2(runsAvx2()), m_rememberRuns(rememberRuns), m_run(kRunStrokes),
-      m_remembered(kRunStrokes), m_rememberedBytes(kRunBytes) {}
-
-bool SpanRasteriser::Stroke::sameAs(const Stroke& o) const {
-    // To the bit, which is sure to give the same pixels: 0 and -0 are equal, but not the same.
-    const auto same = [](const auto& a, const auto& b) {
-        return std::memcmp(&a, &b, sizeof a) == 0;
-    };
-    return same(ax, o.ax) && same(ay, o.ay) && same(bx, o.bx) && same(by, o.by) &&
-           same(radius, o.radius);
-}
 
 void SpanRasteriser::RowSpans::resize(int rows) {
     lo.assign(rows, INT_MAX);
@@ -163,11 +138,6 @@ void SpanRasteriser::attach(PixelBuffer& image, const PixelBuffer& background) {
             y > 0 && std::equal(row, row + m_width, m_restoreFrom[std::size_t(y - 1)]);
         m_restoreFrom[std::size_t(y)] = asAbove ? m_restoreFrom[std::size_t(y - 1)] : row;
     }
-    // Another size or ratio: a remembered run's rows would lie elsewhere.
-    m_rememberedRows.assign(std::size_t(m_height), MaskRow{});
-    m_rememberedStrokes = 0;
-    m_sightings = {};
-    endRun();
 }
 
 void SpanRasteriser::detach() {
@@ -175,30 +145,26 @@ void SpanRasteriser::detach() {
 }
 
 void SpanRasteriser::setPen(std::uint32_t colour, int width) {
-    m_colour = colour | 0xFF000000u;
-    m_penWidth = std::clamp(width, 1, kMaxPenWidth);
+    m_colour = colour;
+    m_penWidth = std::min(width, kMaxPenWidth);
     m_radius = float(m_penWidth * m_ratio / 2);
 }
 
 void SpanRasteriser::segment(Point from, Point to) {
-    if (!std::isfinite(from.x) || !std::isfinite(from.y) || !std::isfinite(to.x) ||
-        !std::isfinite(to.y))
-        return;
     capsule(from.x * m_ratio, from.y * m_ratio, to.x * m_ratio, to.y * m_ratio);
 }
 
 void SpanRasteriser::dot(Point at) {
-    if (!std::isfinite(at.x) || !std::isfinite(at.y))
-        return;
     capsule(at.x * m_ratio, at.y * m_ratio, at.x * m_ratio, at.y * m_ratio);
 }
 
-template <span_pixels::Path P>
-void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
+// Built with everything it calls inlined, the pixel loops among them.
+[[gnu::flatten]] void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
     if (!m_image)
         return;
     const double margin = Stroke::reachOf(m_radius) + 1;
     const double right = m_width + margin, bottom = m_height + margin;
+    // A non-finite coordinate is never inside, and the clip drops it.
     const bool inside = ax >= -margin && ax <= right && bx >= -margin && bx <= right &&
                         ay >= -margin && ay <= bottom && by >= -margin && by <= bottom;
     if (!inside && !clipToRect(ax, ay, bx, by, -margin, -margin, right, bottom))
@@ -212,12 +178,9 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
     // no pixel composite the same either way, and a tight run keeps compositing cheap.
     // (An empty box meets nothing, and compositing nothing does nothing.)
     if (m_colour != m_heldColour || !(m_heldShort.meets(box) || m_heldLongBox.meets(box)))
-        composite<P>();
+        composite();
     m_heldColour = m_colour;
-    if (follow(stroke))
-        hold(box);
-    else
-        cover<P>(stroke, box);
+    cover(stroke, box);
 }
 
 [[gnu::always_inline]] inline Box SpanRasteriser::boxOf(const Stroke& s) const {
@@ -230,17 +193,13 @@ void SpanRasteriser::capsule(double ax, double ay, double bx, double by) {
             std::min(m_height - 1, -floorOf(-(std::max(s.ay, s.by) + reach - 0.5)) - 1)};
 }
 
-[[gnu::always_inline]] inline void SpanRasteriser::hold(const Box& box) {
+[[gnu::always_inline]] inline void SpanRasteriser::cover(const Stroke& s, const Box& box) {
     if (isShort(box)) {
         const int quads = StrokeCoverage::quadsFor(box.x1 - box.x0 + 1);
         m_heldShort.add({box.x0, box.y0, box.x0 + quads * 4 - 1, box.y1});
     } else {
         m_heldLongBox.add(box);
     }
-}
-
-template <span_pixels::Path P> void SpanRasteriser::cover(const Stroke& s, const Box& box) {
-    hold(box);
     // After clipping every coordinate is small: single precision is ample from here on.
     const float fx = float(s.ax), fy = float(s.ay), vx = float(s.bx - s.ax),
                 vy = float(s.by - s.ay);
@@ -250,9 +209,9 @@ template <span_pixels::Path P> void SpanRasteriser::cover(const Stroke& s, const
     const auto [x0, y0, x1, y1] = box;
 
     if (isShort(box)) {
-        stroke.box<P>(mask + std::size_t(y0) * m_stride + x0, m_stride, y1 - y0 + 1,
-                      StrokeCoverage::quadsFor(x1 - x0 + 1), float(x0) + 0.5f - fx,
-                      float(y0) + 0.5f - fy);
+        stroke.box(mask + std::size_t(y0) * m_stride + x0, m_stride, y1 - y0 + 1,
+                   StrokeCoverage::quadsFor(x1 - x0 + 1), float(x0) + 0.5f - fx,
+                   float(y0) + 0.5f - fy);
         return;
     }
 
@@ -283,64 +242,10 @@ template <span_pixels::Path P> void SpanRasteriser::cover(const Stroke& s, const
         if (c0 > c1)
             continue;
         const int quads = StrokeCoverage::quadsFor(c1 - c0 + 1);
-        stroke.box<P>(mask + std::size_t(y) * m_stride + c0, m_stride, 1, quads,
-                      float(c0) + 0.5f - fx, dy);
+        stroke.box(mask + std::size_t(y) * m_stride + c0, m_stride, 1, quads, float(c0) + 0.5f - fx,
+                   dy);
         m_heldLong.add(y, c0, c0 + quads * 4 - 1);
     }
-}
-
-[[gnu::always_inline]] inline bool SpanRasteriser::follow(const Stroke& s) {
-    if (!m_rememberRuns)
-        return false;
-    const int k = m_runStrokes++;
-    if (k < kRunStrokes)
-        m_run[std::size_t(k)] = s;
-    if (k == 0)
-        m_following = m_rememberedStrokes > 0;
-    if (!m_following)
-        return false;
-    if (k < m_rememberedStrokes && s.sameAs(m_remembered[std::size_t(k)]))
-        return true;
-    m_following = false; // another run after all: it needs the strokes left undrawn
-    coverFollowed(k);
-    return false;
-}
-
-template <span_pixels::Path P> void SpanRasteriser::coverFollowed(int n) {
-    for (int i = 0; i < n; ++i) {
-        const Stroke& s = m_run[std::size_t(i)];
-        cover<P>(s, boxOf(s));
-    }
-}
-
-void SpanRasteriser::restoreRemembered() {
-    const std::uint8_t* bytes = m_rememberedBytes.data();
-    for (int i = 0; i < m_rememberedRowCount; ++i) {
-        const MaskRow& row = m_rememberedRows[std::size_t(i)];
-        const auto n = std::size_t(row.hi - row.lo + 1);
-        std::memcpy(m_mask.data() + std::size_t(row.y) * m_stride + row.lo, bytes, n);
-        bytes += n;
-        m_heldLong.add(row.y, row.lo, row.hi);
-    }
-    m_heldShort = Box{}; // the rows above hold its columns too
-}
-
-bool SpanRasteriser::sighted() {
-    // A run is known by its length and its first and last strokes: one that shares them with
-    // another is only remembered in vain, as every stroke is compared before its rows are used.
-    const Stroke& first = m_run.front();
-    const Stroke& last = m_run[std::size_t(m_runStrokes - 1)];
-    for (const Sighting& seen : m_sightings)
-        if (seen.strokes == m_runStrokes && seen.first.sameAs(first) && seen.last.sameAs(last))
-            return true;
-    m_sightings[std::size_t(m_nextSighting)] = {m_runStrokes, first, last};
-    m_nextSighting = (m_nextSighting + 1) % int(m_sightings.size());
-    return false;
-}
-
-void SpanRasteriser::endRun() {
-    m_runStrokes = 0;
-    m_following = false;
 }
 
 template <typename F> void SpanRasteriser::drainHeld(F f) {
@@ -364,28 +269,9 @@ template <typename F> void SpanRasteriser::drainHeld(F f) {
     m_heldLongBox = m_heldShort = Box{};
 }
 
-template <span_pixels::Path P> void SpanRasteriser::composite() {
+[[gnu::flatten]] void SpanRasteriser::composite() {
     if ((m_heldShort.empty() && m_heldLongBox.empty()) || !m_image)
         return;
-    // The remembered run again: its rows are copied back. A run that only began as it did is
-    // drawn now.
-    const bool again = m_following && m_runStrokes == m_rememberedStrokes;
-    if (again)
-        restoreRemembered();
-    else if (m_following)
-        coverFollowed(m_runStrokes);
-    // A run seen before is remembered, if it is small enough, in place of the last one.
-    bool keep = !again && m_rememberRuns && m_runStrokes >= kFewestRunStrokes &&
-                m_runStrokes <= kRunStrokes && sighted();
-    if (keep) {
-        std::copy_n(m_run.begin(), m_runStrokes, m_remembered.begin());
-        m_rememberedStrokes = 0; // until its rows are in
-        m_rememberedRowCount = 0;
-    }
-    MaskRow* const keptRows = m_rememberedRows.data();
-    std::uint8_t* const keptBytes = m_rememberedBytes.data();
-    int rowsKept = 0;
-    std::size_t bytesKept = 0;
     std::uint32_t* const image = m_image->data();
     const std::ptrdiff_t stride = m_image->stride();
     const int width = m_width, lastColumn = m_width - 1;
@@ -398,18 +284,8 @@ template <span_pixels::Path P> void SpanRasteriser::composite() {
     drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
         std::uint32_t* const pixels = image + y * stride;
-        if (keep) {
-            const auto n = std::size_t(hi - lo + 1);
-            keep = bytesKept + n <= kRunBytes;
-            if (keep) {
-                std::memcpy(keptBytes + bytesKept, mask + lo, n);
-                keptRows[rowsKept++] = {y, lo, hi};
-                bytesKept += n;
-            }
-        }
         int first = INT_MAX, last = -1;
-        span_pixels::compositeRow<P>(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, colour,
-                                     first, last);
+        compositeRow(pixels, mask, lo, std::min(hi, lastColumn), lastColumn, colour, first, last);
         // Coverage past the image's last column lies in the mask's spare room: dropped.
         if (hi > lastColumn)
             std::memset(mask + width, 0, std::size_t(hi - lastColumn));
@@ -424,54 +300,7 @@ template <span_pixels::Path P> void SpanRasteriser::composite() {
     // No row changed leaves the rows drawn as they were.
     m_drawn.top = std::min(m_drawn.top, top);
     m_drawn.bottom = std::max(m_drawn.bottom, bottom);
-    if (keep) {
-        m_rememberedStrokes = m_runStrokes;
-        m_rememberedRowCount = rowsKept;
-    }
-    endRun();
 }
-
-// The loops' builds, each with everything it calls built in: the SSE2 or plain one as the
-// compiler would, the AVX2 one so that its loops are inlined too (a function built for AVX2 takes
-// in only functions built for it or for less).
-[[gnu::flatten]] void SpanRasteriser::capsuleNative(double ax, double ay, double bx, double by) {
-    capsule<span_pixels::kNative>(ax, ay, bx, by);
-}
-
-[[gnu::flatten]] void SpanRasteriser::compositeNative() {
-    composite<span_pixels::kNative>();
-}
-
-[[gnu::flatten]] void SpanRasteriser::coverFollowedNative(int n) {
-    coverFollowed<span_pixels::kNative>(n);
-}
-
-#if defined(ROTAVEL_AVX2_PIXELS)
-[[gnu::target("avx2"), gnu::flatten]] void SpanRasteriser::capsuleAvx2(double ax, double ay,
-                                                                       double bx, double by) {
-    capsule<span_pixels::Path::Avx2>(ax, ay, bx, by);
-}
-
-[[gnu::target("avx2"), gnu::flatten]] void SpanRasteriser::compositeAvx2() {
-    composite<span_pixels::Path::Avx2>();
-}
-
-[[gnu::target("avx2"), gnu::flatten]] void SpanRasteriser::coverFollowedAvx2(int n) {
-    coverFollowed<span_pixels::Path::Avx2>(n);
-}
-#else
-void SpanRasteriser::capsuleAvx2(double ax, double ay, double bx, double by) {
-    capsuleNative(ax, ay, bx, by);
-}
-
-void SpanRasteriser::compositeAvx2() {
-    compositeNative();
-}
-
-void SpanRasteriser::coverFollowedAvx2(int n) {
-    coverFollowedNative(n);
-}
-#endif
 
 const Bands& SpanRasteriser::flush() {
     composite();
@@ -486,7 +315,6 @@ void SpanRasteriser::clear() {
     drainHeld([&](int y, int lo, int hi) {
         std::memset(m_mask.data() + std::size_t(y) * m_stride + lo, 0, std::size_t(hi - lo + 1));
     });
-    endRun();
     if (m_drawn.empty())
         return;
     m_drawn.drain([&](int y, int lo, int hi) {
@@ -496,4 +324,4 @@ void SpanRasteriser::clear() {
     });
 }
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

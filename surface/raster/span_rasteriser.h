@@ -3,19 +3,14 @@
 
 #pragma once
 
-#include "surface/rasteriser.h"
+#include "surface/raster/rasteriser.h"
 
 #include <algorithm>
-#include <array>
 #include <climits>
 #include <cstdint>
 #include <vector>
 
-namespace rotavel::surface {
-
-namespace span_pixels {
-enum class Path;
-}
+namespace rotavel::raster {
 
 // The program's rasteriser: a frame is about 1,200 short, wide, round-capped strokes, far too
 // many to hand to QPainter one by one in a 10 ms tick.
@@ -25,16 +20,11 @@ enum class Path;
 // onto the image once per run of same-coloured strokes that touch one another, so the 63
 // segments of a circle join without the beads that blending each round end separately leaves.
 // Only rows and columns actually touched are composited, and `clear` restores only what was
-// drawn since the last clear. A run drawn again (the rotor's hub, once a vane) has its mask
-// copied back rather than worked out again. Memory is allocated when the rasteriser is made and
-// in `attach`, never per stroke or frame.
+// drawn since the last clear. Memory is allocated in `attach`, never per stroke or frame.
 class SpanRasteriser final : public Rasteriser {
 public:
     // Pens wider than this many logical pixels are drawn this wide.
     static constexpr int kMaxPenWidth = 32767;
-
-    // Without `rememberRuns` every run is worked out afresh: what the remembered ones must match.
-    explicit SpanRasteriser(bool rememberRuns = true);
 
     void attach(PixelBuffer& image, const PixelBuffer& background) override;
     void detach() override;
@@ -73,59 +63,28 @@ private:
     };
 
     // A stroke as it reaches the mask: its ends in device pixels, cut to the image's margin, and
-    // the pen's radius. Strokes equal to the bit have the same coverage.
+    // the pen's radius.
     struct Stroke {
         double ax, ay, bx, by;
         float radius;
 
-        bool sameAs(const Stroke& o) const;
         // How far from the segment a pixel's centre may lie and still be touched: the pen's
         // radius and half a pixel.
         double reach() const { return reachOf(radius); }
         static double reachOf(float radius) { return double(radius) + 0.5; }
     };
 
-    // Holds the stroke from a to b (device pixels) in the run, with the pixel loops of build P.
-    template <span_pixels::Path P> void capsule(double ax, double ay, double bx, double by);
+    // Holds the stroke from a to b (device pixels) in the run.
+    void capsule(double ax, double ay, double bx, double by);
     // The pixels a stroke may touch, within the image; empty when none.
     Box boxOf(const Stroke& s) const;
     // Adds a stroke's coverage to the mask, and its box to the held run's.
-    template <span_pixels::Path P> void cover(const Stroke& s, const Box& box);
-    // Adds only the box: the part of `cover` that later strokes' runs depend on.
-    void hold(const Box& box);
-    // Takes the held run's next stroke: whether it is left undrawn for now, as the next stroke
-    // of the remembered run (the strokes it left undrawn are drawn once the run turns out to be
-    // another).
-    bool follow(const Stroke& s);
-    // Draws the held run's first n strokes, left undrawn while they followed the remembered run.
-    template <span_pixels::Path P> void coverFollowed(int n);
-    // Puts the remembered run's mask rows back, as the held run's.
-    void restoreRemembered();
-    // Whether a run of these strokes has been seen lately; if not, notes that it now has.
-    bool sighted();
-    // The next stroke starts another run.
-    void endRun();
+    void cover(const Stroke& s, const Box& box);
     // Calls f(y, lo, hi) for every mask row the held run may have touched, with the columns it
     // may have touched, and forgets the run.
     template <typename F> void drainHeld(F f);
     // Blends the mask onto the image in the held colour and empties it.
-    template <span_pixels::Path P> void composite();
-    // The two above as this processor runs them fastest: with the AVX2 loops where it has them.
-    void capsule(double ax, double ay, double bx, double by) {
-        m_avx2 ? capsuleAvx2(ax, ay, bx, by) : capsuleNative(ax, ay, bx, by);
-    }
-    void composite() { m_avx2 ? compositeAvx2() : compositeNative(); }
-    void capsuleNative(double ax, double ay, double bx, double by);
-    void compositeNative();
-    void capsuleAvx2(double ax, double ay, double bx, double by);
-    void compositeAvx2();
-    // Rare, and kept out of the loops above: strokes left undrawn, drawn after all.
-    void coverFollowed(int n) { m_avx2 ? coverFollowedAvx2(n) : coverFollowedNative(n); }
-    [[gnu::noinline]] void coverFollowedNative(int n);
-    [[gnu::noinline]] void coverFollowedAvx2(int n);
-
-    const bool m_avx2; // this processor has AVX2
-    const bool m_rememberRuns;
+    void composite();
 
     PixelBuffer* m_image = nullptr;
     // The background row a clear copies each image row from. A row the same as the one above
@@ -154,31 +113,6 @@ private:
     RowSpans m_drawn; // image rows drawn since clear
     Bands m_changed;  // image pixels drawn or cleared since the last flush
     Bands m_flushed;  // what the last flush returned
-
-    // A run that comes again: the rotor draws its hub once a vane, the same 65 strokes each time.
-    // Every run's strokes are kept while it is held. A run seen a second time is remembered, its
-    // strokes and its mask rows; when the same strokes come again, in the same order, they are
-    // only compared, and at the run's end the rows are copied back into the mask.
-    static constexpr int kRunStrokes = 128;         // the longest run remembered
-    static constexpr int kFewestRunStrokes = 8;     // shorter ones cost less to work out again
-    static constexpr std::size_t kRunBytes = 65536; // mask bytes of the largest
-    struct Sighting {
-        int strokes = 0;
-        Stroke first{}, last{};
-    };
-    struct MaskRow {
-        int y, lo, hi;
-    };
-    std::vector<Stroke> m_run; // the held run's first kRunStrokes strokes
-    int m_runStrokes = 0;
-    bool m_following = false; // every stroke of the held run so far is the remembered run's
-    std::array<Sighting, 4> m_sightings{}; // the last runs that might have been remembered
-    int m_nextSighting = 0;
-    std::vector<Stroke> m_remembered;
-    int m_rememberedStrokes = 0; // none remembered when 0
-    std::vector<MaskRow> m_rememberedRows;
-    int m_rememberedRowCount = 0;
-    std::vector<std::uint8_t> m_rememberedBytes;
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -7,9 +7,7 @@
 #include "counting_allocator.h"
 #include "rotor_rig.h"
 #include "scene/presets.h"
-#include "scene/rotor.h"
-#include "surface/image_surface.h"
-#include "surface/manual_timer.h"
+#include "surface/raster/image_surface.h"
 
 #include <cstdlib>
 #include <gtest/gtest.h>
@@ -21,28 +19,20 @@ long allocations() {
     return static_cast<long>(rotavel::testing::heapCounts().allocations);
 }
 
-using rotavel::scene::Rotor;
-using namespace rotavel::surface;
-
-using rotavel::testing::NoEvents;
+using rotavel::raster::ImageSurface;
+using rotavel::testing::Animation;
 
 // A rotor animating a preset on an image surface, ticked by hand; once a run stops, Run is
 // pressed again, so any number of frames can be driven.
-class Animation {
+class Frames {
 public:
-    Animation(const rotavel::scene::Preset& preset, double ratio)
-        : m_area(ratio), m_rotor(m_area, m_timer, m_host) {
-        m_timer.setTickHandler([this] { m_rotor.tick(); });
-        m_rotor.load();
-        m_rotor.activate();
-        m_rotor.choose(preset);
-        m_rotor.run();
-    }
+    Frames(const rotavel::scene::Preset& preset, double ratio)
+        : m_area(ratio), m_animation(m_area, preset) {}
 
     void frames(int count) {
         for (int i = 0; i < count; ++i) {
-            if (!m_timer.fire())
-                m_rotor.run();
+            if (!m_animation.timer.fire())
+                m_animation.rotor.run();
             m_pixels ^= m_area.present().width; // presented as the window shows it
             m_pixels ^= m_area.image().data()[0];
         }
@@ -50,9 +40,7 @@ public:
 
 private:
     ImageSurface m_area;
-    ManualTimer m_timer;
-    NoEvents m_host;
-    Rotor m_rotor;
+    Animation m_animation;
     unsigned m_pixels = 0;
 };
 
@@ -73,7 +61,7 @@ void* volatile g_kept; // so the compiler cannot drop the allocations of the sel
 TEST(FrameAllocation, AHundredFramesOfEveryPresetAllocateNothing) {
     for (const double ratio : {1.0, 2.0}) {
         for (const auto& preset : rotavel::scene::kPresets) {
-            Animation animation(preset, ratio);
+            Frames animation(preset, ratio);
             animation.frames(20); // warm-up: the first clear restores the whole image
             const long before = allocations();
             const std::size_t heapBefore = heapInUse();
@@ -86,7 +74,7 @@ TEST(FrameAllocation, AHundredFramesOfEveryPresetAllocateNothing) {
 
 // Twenty runs of the whole animation, Run pressed again after each: nothing grows.
 TEST(FrameAllocation, TenThousandFramesLeaveTheHeapAsItWas) {
-    Animation animation(rotavel::scene::kPresets.back(), 2.0);
+    Frames animation(rotavel::scene::kPresets.back(), 2.0);
     animation.frames(20);
     const long before = allocations();
     const std::size_t heapBefore = heapInUse();

@@ -5,12 +5,10 @@
 // makes it fast: strokes held back in a coverage mask, clearing only what was drawn.
 #include "rotor_rig.h"
 #include "scene/presets.h"
-#include "scene/rotor.h"
-#include "surface/image_surface.h"
-#include "surface/manual_timer.h"
-#include "surface/qt_image_view.h"
-#include "surface/span_pixels.h"
-#include "surface/span_rasteriser.h"
+#include "surface/call_log.h"
+#include "surface/raster/image_surface.h"
+#include "surface/raster/qt_image_view.h"
+#include "surface/recording_surface.h"
 #include "tests/support/painter_rasteriser.h"
 
 #include <algorithm>
@@ -19,102 +17,38 @@
 #include <gtest/gtest.h>
 #include <limits>
 #include <memory>
-#include <random>
 #include <vector>
 
 using namespace rotavel::surface;
-using rotavel::scene::Rotor;
+using namespace rotavel::raster;
+using rotavel::testing::Animation;
+using rotavel::testing::presetOf;
 
 namespace {
 
-using rotavel::testing::NoEvents;
-
-// Keeps the calls of the last frame (from its `Cls` on) and the pen and coordinates in force
-// when it began, so a frame deep into an animation can be drawn again on its own.
-class FrameCapture final : public Surface {
-public:
-    void Scale(float x1, float y1, float x2, float y2) override {
-        m_scale = {Call::Op::Scale, x1, y1, x2, y2};
+// The calls of the frame the rotor draws on tick `ticks` after Run with `vanes` vanes, from its
+// clear on, led by the coordinates and pen in force at that clear: enough to draw it on its own.
+std::vector<Call> frameAt(int vanes, int ticks) {
+    CallLog log;
+    RecordingSurface recorder(log);
+    Animation animation(recorder, presetOf(vanes));
+    const Call scale = log.calls().front(); // the one `Scale`, on load
+    for (int i = 1; i < ticks; ++i) {
+        log.clear();
+        animation.rotor.tick();
     }
-    void Cls() override {
-        m_widthAtCls = m_width;
-        m_colourAtCls = m_colour;
-        m_calls.clear();
-    }
-    void Line(float x1, float y1, float x2, float y2) override {
-        m_calls.push_back({Call::Op::Line, x1, y1, x2, y2});
-    }
-    void Line(float x, float y) override { m_calls.push_back({Call::Op::LineTo, x, y}); }
-    void PSet(float x, float y) override { m_calls.push_back({Call::Op::PSet, x, y}); }
-    void setDrawWidth(int w) override {
-        m_width = w;
-        m_calls.push_back({.op = Call::Op::DrawWidth, .width = w});
-    }
-    int drawWidth() const override { return m_width; }
-    void setForeColor(Colour c) override {
-        m_colour = c;
-        m_calls.push_back({.op = Call::Op::ForeColor, .colour = c});
-    }
-    Colour foreColor() const override { return m_colour; }
-    void setAutoRedraw(bool) override {}
-    bool autoRedraw() const override { return true; }
-
-    // Draws the frame on `area` as the rotor drew it.
-    void replay(Surface& area) const {
-        area.Scale(m_scale.x1, m_scale.y1, m_scale.x2, m_scale.y2);
-        area.setDrawWidth(m_widthAtCls);
-        area.setForeColor(m_colourAtCls);
-        area.Cls();
-        for (const Call& c : m_calls)
-            apply(area, c);
-    }
-    static void apply(Surface& area, const Call& c) {
-        switch (c.op) {
-        case Call::Op::Line:
-            area.Line(c.x1, c.y1, c.x2, c.y2);
-            break;
-        case Call::Op::LineTo:
-            area.Line(c.x1, c.y1);
-            break;
-        case Call::Op::PSet:
-            area.PSet(c.x1, c.y1);
-            break;
-        case Call::Op::DrawWidth:
-            area.setDrawWidth(c.width);
-            break;
-        case Call::Op::ForeColor:
-            area.setForeColor(c.colour);
-            break;
-        default:
-            break;
-        }
-    }
-    const std::vector<Call>& calls() const { return m_calls; }
-    int widthAtCls() const { return m_widthAtCls; }
-    Colour colourAtCls() const { return m_colourAtCls; }
-
-private:
-    Call m_scale;
-    std::vector<Call> m_calls;
-    int m_width = PenDefaults::kDrawWidth, m_widthAtCls = PenDefaults::kDrawWidth;
-    Colour m_colour = PenDefaults::kForeColor, m_colourAtCls = PenDefaults::kForeColor;
-};
-
-// The frame the rotor draws on tick `ticks` after Run with the preset of `vanes` vanes.
-FrameCapture frameAt(int vanes, int ticks) {
-    FrameCapture frame;
-    ManualTimer timer;
-    NoEvents host;
-    Rotor rotor(frame, timer, host);
-    rotor.load();
-    rotor.activate();
-    for (const auto& p : rotavel::scene::kPresets)
-        if (p.nvanes == vanes)
-            rotor.choose(p);
-    rotor.run();
-    for (int i = 0; i < ticks; ++i)
-        rotor.tick();
+    std::vector<Call> frame{scale,
+                            {.op = Call::Op::DrawWidth, .width = recorder.drawWidth()},
+                            {.op = Call::Op::ForeColor, .colour = recorder.foreColor()}};
+    log.clear();
+    animation.rotor.tick();
+    frame.insert(frame.end(), log.calls().begin(), log.calls().end());
     return frame;
+}
+
+void draw(const std::vector<Call>& frame, Surface& area) {
+    for (const Call& call : frame)
+        replay(call, area);
 }
 
 std::unique_ptr<ImageSurface> referenceSurface(qreal ratio) {
@@ -128,11 +62,11 @@ struct Stroke {
     QRgb colour;
 };
 
-std::vector<Stroke> strokesOf(const FrameCapture& frame, const ImageSurface& mapping) {
+std::vector<Stroke> strokesOf(const std::vector<Call>& frame, const ImageSurface& mapping) {
     const double ratio = mapping.devicePixelRatio();
     std::vector<Stroke> strokes;
-    int width = frame.widthAtCls();
-    Colour colour = frame.colourAtCls();
+    int width = PenDefaults::kDrawWidth;
+    Colour colour = PenDefaults::kForeColor;
     QPointF current;
     const auto device = [&](float x, float y) {
         const Point p = mapping.toPixels(x, y);
@@ -141,7 +75,7 @@ std::vector<Stroke> strokesOf(const FrameCapture& frame, const ImageSurface& map
     const auto add = [&](QPointF a, QPointF b) {
         strokes.push_back({a, b, std::max(1, width) * ratio / 2, 0xFF000000u | toRgb(colour)});
     };
-    for (const Call& c : frame.calls()) {
+    for (const Call& c : frame) {
         switch (c.op) {
         case Call::Op::Line:
             current = device(c.x2, c.y2);
@@ -245,11 +179,11 @@ TEST(SpanRasteriser, DrawsEveryPresetAsTheQPainterReferenceDoes) {
             for (const int ticks : {1, 60, 250, 503}) {
                 SCOPED_TRACE(testing::Message()
                              << preset.nvanes << " vanes, tick " << ticks << ", ratio " << ratio);
-                const FrameCapture frame = frameAt(preset.nvanes, ticks);
+                const std::vector<Call> frame = frameAt(preset.nvanes, ticks);
                 ImageSurface fast(ratio);
                 const auto reference = referenceSurface(ratio);
-                frame.replay(fast);
-                frame.replay(*reference);
+                draw(frame, fast);
+                draw(frame, *reference);
                 const QImage& f = shown(fast);
                 const QImage& r = shown(*reference);
                 const int w = f.width(), h = f.height();
@@ -307,17 +241,11 @@ TEST(SpanRasteriser, PresentedBandsHoldEveryPixelAFrameChanged) {
         for (const auto& preset : rotavel::scene::kPresets) {
             SCOPED_TRACE(testing::Message() << preset.nvanes << " vanes, ratio " << ratio);
             ImageSurface area(ratio);
-            ManualTimer timer;
-            NoEvents host;
-            Rotor rotor(area, timer, host);
-            rotor.load();
-            rotor.activate();
-            rotor.choose(preset);
-            rotor.run();
+            Animation animation(area, preset);
             QImage before = shown(area).copy();
             long outside = 0, presentedArea = 0, boundsArea = 0;
             for (int frame = 0; frame < 40; ++frame) {
-                rotor.tick();
+                animation.rotor.tick();
                 const Rect r = area.present();
                 const QImage now = qImageView(area.image());
                 // The device pixels the bands cover.
@@ -438,6 +366,7 @@ TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
         area.Line(5, 5, 400, 30); // held back, then dropped
         area.Cls();
         EXPECT_EQ(shown(area), background) << "ratio " << ratio;
+        EXPECT_EQ(area.drawWidth(), 30) << "clearing keeps the pen";
         // The mask holds nothing from before: a stroke after the clear shows alone.
         area.setDrawWidth(2);
         area.PSet(100, 300);
@@ -451,66 +380,8 @@ TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
     }
 }
 
-// A run drawn again has its mask copied back rather than worked out: the pictures must be those
-// of a rasteriser that works out every run, whatever a later run shares with the remembered one.
-TEST(SpanRasteriser, RemembersRunsWithoutChangingAPixel) {
-    for (const qreal ratio : {1.0, 2.0}) {
-        ImageSurface remembering(ratio);
-        ImageSurface working(std::make_unique<SpanRasteriser>(false), ratio);
-        const auto same = [&](const char* what) {
-            EXPECT_EQ(shown(remembering), shown(working)) << what << ", ratio " << ratio;
-        };
-        // The rotor's frames, whose hub comes once a vane: the memory outlives clears and presets.
-        for (const int vanes : {8, 1})
-            for (const int ticks : {1, 2, 60}) {
-                const FrameCapture frame = frameAt(vanes, ticks);
-                frame.replay(remembering);
-                frame.replay(working);
-                same("a rotor frame");
-            }
-
-        // A chain of short strokes, seen twice and then copied back, and runs that only begin as
-        // it does, or go on past it.
-        const auto draw = [&](int strokes, auto change) {
-            for (ImageSurface* area : {&remembering, &working}) {
-                inPixels(*area, 3, 0x00FFFFFF);
-                area->PSet(100, 200);
-                for (int i = 1; i < strokes; ++i) {
-                    change(*area, i);
-                    area->Line(100 + 4.0f * i, 200 + 3.0f * std::sin(0.4f * i));
-                }
-                area->setForeColor(0x0000FF00); // ends the run
-                area->PSet(20, 20);
-            }
-        };
-        const auto none = [](Surface&, int) {};
-        for (int seen = 0; seen < 3; ++seen) {
-            draw(25, none);
-            same("the chain");
-        }
-        draw(12, none);
-        same("the chain's first half");
-        draw(25, [](Surface& area, int i) {
-            if (i == 12)
-                area.PSet(148.5f, 201); // a step aside, then on as before
-        });
-        same("a chain that leaves it half way");
-        draw(30, none);
-        same("the chain and more");
-        draw(25, [](Surface& area, int i) {
-            if (i == 12)
-                area.setDrawWidth(5);
-        });
-        same("the chain with a wider pen from half way");
-        for (ImageSurface* area : {&remembering, &working})
-            area->Cls();
-        draw(25, none);
-        same("the chain after a clear");
-    }
-}
-
-// Whatever the numbers, the rasteriser stays inside the image, finishes promptly and draws what
-// lies within reach exactly as for reasonable numbers.
+// Whatever the numbers, the area stays inside the image, finishes promptly and draws what lies
+// within reach exactly as for reasonable numbers.
 TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
@@ -559,98 +430,19 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
     area.Line(100, 100, 200, 100);
     EXPECT_EQ(shown(area).pixel(300, 200), 0xFF00FF00u);
     EXPECT_EQ(shown(area).pixel(300, 209), background.pixel(300, 209));
+
+    // A degenerate or non-finite scale would divide by zero: the coordinates stay.
+    area.Scale(1, 1, 1, 5);
+    area.Scale(0, 0, nan, 1);
+    EXPECT_EQ(area.toPixels(448, 426), (Point{448, 426}));
+
+    // Widths below one draw a one-pixel line, as a hairline would.
+    const auto line = [](int width) {
+        ImageSurface thin;
+        inPixels(thin, width, 0x00FFFFFF);
+        thin.Line(100, 100, 300, 180);
+        return shown(thin).copy();
+    };
+    EXPECT_EQ(line(0), line(1));
+    EXPECT_EQ(line(-5), line(1));
 }
-
-#if defined(__SSE2__)
-// The web build has no SSE2 and runs the plain loops, and processors with AVX2 run a build of
-// their own: the pixels must be the same to the byte everywhere. Random strokes over a mask that
-// already holds coverage (so the larger value must win), and random coverage composited over
-// random pixels, by every build of each loop this processor runs.
-TEST(SpanRasteriser, PlainLoopsGiveTheSameBytesAsTheVectorOnes) {
-    using namespace rotavel::surface::span_pixels;
-    std::vector<Path> vector{Path::Simd};
-#if defined(ROTAVEL_AVX2_PIXELS)
-    if (hasAvx2())
-        vector.push_back(Path::Avx2);
-#endif
-    const auto box = [](Path path, const StrokeCoverage& stroke, auto&&... args) {
-        if (path == Path::Simd)
-            stroke.box<Path::Simd>(args...);
-#if defined(ROTAVEL_AVX2_PIXELS)
-        else
-            stroke.box<Path::Avx2>(args...);
-#endif
-    };
-    const auto composite = [](Path path, auto&&... args) {
-        if (path == Path::Simd)
-            compositeRow<Path::Simd>(args...);
-#if defined(ROTAVEL_AVX2_PIXELS)
-        else
-            compositeRow<Path::Avx2>(args...);
-#endif
-    };
-    std::mt19937 random(7);
-    const auto uniform = [&](float lo, float hi) {
-        return std::uniform_real_distribution<float>(lo, hi)(random);
-    };
-    const auto below = [&](int n) { return int(random() % unsigned(n)); };
-
-    constexpr int kStride = 48, kRows = 24;
-    std::vector<std::uint8_t> plain(kStride * kRows), other(plain.size());
-    int coverageDiffers = 0;
-    for (int i = 0; i < 4000; ++i) {
-        for (auto& b : plain)
-            b = below(4) ? 0 : std::uint8_t(random());
-        const auto before = plain;
-        const float reach = std::vector<float>{1.0f, 1.5f, 2.5f, 4.5f, 40.5f}[below(5)];
-        // Now and then a dot, an axis-parallel stroke or a sliver.
-        float vx = uniform(-12, 12), vy = uniform(-12, 12);
-        if (i % 7 == 0)
-            vx = vy = 0;
-        else if (i % 7 == 1)
-            vy = 0;
-        else if (i % 7 == 2)
-            vx = uniform(-1e-3f, 1e-3f);
-        const StrokeCoverage stroke(vx, vy, reach);
-        const int rows = 1 + below(kRows), quads = 1 + below(kStride / 4);
-        const float dx = uniform(-20, 8), dy = uniform(-20, 8);
-        stroke.box<Path::Scalar>(plain.data(), kStride, rows, quads, dx, dy);
-        for (const Path path : vector) {
-            other = before;
-            box(path, stroke, other.data(), kStride, rows, quads, dx, dy);
-            coverageDiffers += plain != other;
-        }
-    }
-    EXPECT_EQ(coverageDiffers, 0) << "of 4000 strokes, each by " << vector.size() << " builds";
-
-    constexpr int kWidth = 80;
-    int compositeDiffers = 0;
-    for (int i = 0; i < 4000; ++i) {
-        std::vector<std::uint8_t> maskPlain(kWidth + 16);
-        std::vector<std::uint32_t> pixelsPlain(kWidth);
-        const int lo = below(kWidth), hi = std::min(kWidth - 1, lo + below(kWidth));
-        for (int x = lo; x <= hi; ++x)
-            maskPlain[x] = std::vector<std::uint8_t>{0, 0, 255, std::uint8_t(random())}[below(4)];
-        for (auto& p : pixelsPlain)
-            p = 0xFF000000u | std::uint32_t(random());
-        const std::uint32_t colour = 0xFF000000u | std::uint32_t(random());
-        const auto maskBefore = maskPlain;
-        const auto pixelsBefore = pixelsPlain;
-        int firstPlain = INT_MAX, lastPlain = -1;
-        compositeRow<Path::Scalar>(pixelsPlain.data(), maskPlain.data(), lo, hi, kWidth - 1, colour,
-                                   firstPlain, lastPlain);
-        for (const Path path : vector) {
-            auto mask = maskBefore;
-            auto pixels = pixelsBefore;
-            int first = INT_MAX, last = -1;
-            composite(path, pixels.data(), mask.data(), lo, hi, kWidth - 1, colour, first, last);
-            // The spans may differ (the vector builds report whole groups); the pixels may not.
-            compositeDiffers +=
-                pixelsPlain != pixels || maskPlain != mask ||
-                (firstPlain <= lastPlain) != (first <= last) ||
-                (firstPlain <= lastPlain && (first > firstPlain || last < lastPlain));
-        }
-    }
-    EXPECT_EQ(compositeDiffers, 0) << "of 4000 rows, each by " << vector.size() << " builds";
-}
-#endif

@@ -3,11 +3,11 @@
 
 #pragma once
 
-#include "surface/pixel_buffer.h"
+#include "surface/raster/pixel_buffer.h"
 
 #include <QImage>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // The pixels of `buffer` as a QImage at its device pixel ratio, without copying them: the view
 // shows whatever is drawn into the buffer later, and is valid while the buffer lives and keeps its
@@ -15,4 +15,4 @@ namespace rotavel::surface {
 QImage qImageView(const PixelBuffer& buffer);
 QImage qImageView(PixelBuffer& buffer);
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <climits>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // A point in pixels, logical or device as the context says.
 struct Point {
@@ -20,9 +20,6 @@ struct Rect {
     int x = 0, y = 0, width = 0, height = 0;
 
     bool empty() const { return width <= 0 || height <= 0; }
-    bool contains(int px, int py) const {
-        return px >= x && py >= y && px < x + width && py < y + height;
-    }
     friend bool operator==(const Rect&, const Rect&) = default;
 };
 
@@ -39,4 +36,4 @@ struct Box {
     }
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace rotavel::surface {
+namespace rotavel::raster {
 
 // An opaque picture in memory: rows of 32-bit pixels 0xFFRRGGBB, one word a pixel, the first row
 // first. It is `devicePixelRatio` times the logical size it stands for, so logical geometry lands
@@ -42,4 +42,4 @@ private:
     std::vector<std::uint32_t> m_pixels;
 };
 
-} // namespace rotavel::surface
+} // namespace rotavel::raster

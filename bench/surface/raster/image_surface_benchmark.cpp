@@ -8,8 +8,7 @@
 #include "rotor_rig.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
-#include "surface/image_surface.h"
-#include "surface/manual_timer.h"
+#include "surface/raster/image_surface.h"
 #include "tests/support/painter_rasteriser.h"
 
 #include <algorithm>
@@ -25,22 +24,14 @@
 
 namespace {
 
-using rotavel::scene::Rotor;
-using namespace rotavel::surface;
-
-using rotavel::testing::NoEvents;
+using namespace rotavel::raster;
+using rotavel::testing::Animation;
+using rotavel::testing::presetOf;
 
 enum class Renderer { Fast, Reference };
 
 const char* familyName(Renderer r) {
     return r == Renderer::Fast ? "frame/fast" : "frame/reference";
-}
-
-const rotavel::scene::Preset& presetFor(int vanes) {
-    for (const auto& p : rotavel::scene::kPresets)
-        if (p.nvanes == vanes)
-            return p;
-    return rotavel::scene::kPresets.back();
 }
 
 // Args: vanes (a preset's count), device pixel ratio. Besides the mean time per frame, the
@@ -54,13 +45,8 @@ void frame(benchmark::State& state, Renderer renderer) {
             ? std::make_unique<ImageSurface>(ratio)
             : std::make_unique<ImageSurface>(std::make_unique<PainterRasteriser>(), ratio);
     ImageSurface& area = *surface;
-    ManualTimer timer;
-    NoEvents host;
-    Rotor rotor(area, timer, host);
-    rotor.load();
-    rotor.activate();
-    rotor.choose(presetFor(vanes));
-    rotor.run();
+    Animation animation(area, presetOf(vanes));
+    rotavel::scene::Rotor& rotor = animation.rotor;
     for (int i = 0; i < 20; ++i) // caches and branch predictors warm, as in a running animation
         rotor.tick();
 
