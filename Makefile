@@ -73,11 +73,14 @@ run: build
 
 # axe-core, for the page's accessibility audit: `npm ci` from the lockfile the build copies beside
 # the browser tests, so nothing lands in the source tree. Debian's npm brings the client, unless a
-# node from elsewhere brought one already.
+# node from elsewhere brought one already. Node trusts the system's certificate authorities too,
+# as a machine behind a proxy of its own needs.
+SYSTEM_CAS := /etc/ssl/certs/ca-certificates.crt
 AXE := $(BUILD)/tests/web/node_modules/axe-core/axe.min.js
 $(AXE): tests/web/package-lock.json | build
 	@command -v npm >/dev/null || $(MAKE) --no-print-directory deps PKGS=npm
-	cd $(BUILD)/tests/web && npm ci --no-audit --no-fund --loglevel=error
+	cd $(BUILD)/tests/web && NODE_EXTRA_CA_CERTS=$${NODE_EXTRA_CA_CERTS:-$(SYSTEM_CAS)} \
+	    npm ci --no-audit --no-fund --loglevel=error
 	@touch $@
 
 # The browser tests need the page built, Debian's chromium with its driver, and axe-core. With

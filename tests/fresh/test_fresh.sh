@@ -79,8 +79,9 @@ share_packages() {
 
 # --- Hooks mmdebstrap runs on this machine: hook_KIND ROOT CACHE USED SOURCES... -------------------
 
-# Before the first `apt update`: this machine's apt configuration and keyrings, and the cached
-# packages, so the root reaches the same archive the same way and downloads nothing twice.
+# Before the first `apt update`: this machine's apt configuration, keyrings and added certificate
+# authorities, and the cached packages, so the root reaches the same archive the same way and
+# downloads nothing twice.
 hook_setup() {
     local root=$1 cache=$2 f key
     shift 3
@@ -108,6 +109,12 @@ hook_setup() {
         mkdir -p "$root$(dirname "$key")"
         cp -p "$key" "$root$key"
     done < <(sed -n -e 's/^Signed-By: *\(\/[^ ]*\).*/\1/ip' -e 's/.*signed-by=\(\/[^] ]*\).*/\1/ip' "$@")
+    # The certificate authorities this machine added to Debian's, which its network may need (for
+    # the npm registry, say): the ca-certificates package takes them in when it is installed.
+    if [[ -d /usr/local/share/ca-certificates ]]; then
+        mkdir -p "$root/usr/local/share/ca-certificates"
+        cp -pr /usr/local/share/ca-certificates/. "$root/usr/local/share/ca-certificates/"
+    fi
     share_packages "$cache" "$root/var/cache/apt/archives"
 }
 
