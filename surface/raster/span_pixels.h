@@ -6,6 +6,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__wasm_simd128__)
+#include <wasm_simd128.h>
+#endif
 
 // The span rasteriser's per-pixel loops: a stroke's coverage into the mask (stroke_coverage.h),
 // and the mask's compositing onto the image (composite_row.h). Each comes in two builds that give
