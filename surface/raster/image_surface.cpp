@@ -15,10 +15,6 @@ using surface::Call;
 
 namespace {
 
-// Past this many calls since the last clear the replay log stops growing; a change of ratio then
-// scales the image instead of drawing it again.
-constexpr std::size_t kReplayLimit = 1 << 16;
-
 // The device pixels of a logical length: whole pixels, rounded up.
 int devicePixels(int logical, double ratio) {
     return int(std::ceil(logical * ratio));
@@ -55,6 +51,7 @@ ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double device
 ImageSurface::~ImageSurface() = default;
 
 Rect ImageSurface::present() {
+    drawPending();
     const Bands& changed = m_rasteriser->flush();
     const auto rect = [](const Box& b) {
         return Rect{b.x0, b.y0, b.x1 - b.x0 + 1, b.y1 - b.y0 + 1};
@@ -92,6 +89,7 @@ void ImageSurface::allocate() {
 void ImageSurface::setDevicePixelRatio(double ratio) {
     if (!(ratio > 0) || ratio == m_ratio)
         return;
+    drawPending();
     m_rasteriser->flush();
     m_rasteriser->detach();
     const bool replayable = m_sinceCls.size() < kReplayLimit;
@@ -108,20 +106,36 @@ void ImageSurface::setDevicePixelRatio(double ratio) {
         replay();
 }
 
-void ImageSurface::record(const Call& call) {
-    if (!m_replaying && m_sinceCls.size() < kReplayLimit)
+bool ImageSurface::record(const Call& call) {
+    if (m_replaying)
+        return false;
+    if (m_sinceCls.size() < kReplayLimit) {
         m_sinceCls.append(call);
+        return true;
+    }
+    drawPending(); // what waits comes first
+    return false;
 }
 
 void ImageSurface::replay() {
+    m_drawn = 0;
+    m_stateDrawn = m_stateAtCls;
+    drawPending();
+}
+
+void ImageSurface::drawPending() {
+    const std::vector<Call>& calls = m_sinceCls.calls();
+    if (m_drawn == calls.size())
+        return;
     const State now = m_state;
-    m_state = m_stateAtCls;
+    m_state = m_stateDrawn;
     applyPen();
     m_replaying = true;
-    for (const Call& c : m_sinceCls.calls())
-        surface::replay(c, *this);
+    for (std::size_t i = m_drawn; i < calls.size(); ++i)
+        surface::replay(calls[i], *this);
     m_replaying = false;
-    m_state = now;
+    m_drawn = calls.size();
+    m_state = m_stateDrawn = now;
     applyPen();
 }
 
@@ -144,24 +158,26 @@ void ImageSurface::Scale(float x1, float y1, float x2, float y2) {
 void ImageSurface::Cls() {
     m_rasteriser->clear();
     m_sinceCls.clear();
-    m_stateAtCls = m_state;
+    m_drawn = 0;
+    m_stateAtCls = m_stateDrawn = m_state;
 }
 
 void ImageSurface::Line(float x1, float y1, float x2, float y2) {
-    record({Call::Op::Line, x1, y1, x2, y2});
+    const bool later = record({Call::Op::Line, x1, y1, x2, y2});
     m_state.current = toPixels(x1, y1);
-    strokeTo(toPixels(x2, y2));
+    strokeTo(toPixels(x2, y2), later);
 }
 
 void ImageSurface::Line(float x, float y) {
-    record({Call::Op::LineTo, x, y});
-    strokeTo(toPixels(x, y));
+    const bool later = record({Call::Op::LineTo, x, y});
+    strokeTo(toPixels(x, y), later);
 }
 
 void ImageSurface::PSet(float x, float y) {
-    record({Call::Op::PSet, x, y});
+    const bool later = record({Call::Op::PSet, x, y});
     m_state.current = toPixels(x, y);
-    dot(m_state.current);
+    if (!later)
+        m_rasteriser->dot(m_state.current);
 }
 
 void ImageSurface::setDrawWidth(int width) {
@@ -183,13 +199,10 @@ void ImageSurface::applyPen() {
                          std::max(1, m_state.drawWidth));
 }
 
-void ImageSurface::strokeTo(Point to) {
-    m_rasteriser->segment(m_state.current, to);
+void ImageSurface::strokeTo(Point to, bool later) {
+    if (!later)
+        m_rasteriser->segment(m_state.current, to);
     m_state.current = to;
-}
-
-void ImageSurface::dot(Point at) {
-    m_rasteriser->dot(at);
 }
 
 } // namespace rotavel::raster

@@ -9,6 +9,7 @@
 #include "surface/raster/rasteriser.h"
 #include "surface/surface.h"
 
+#include <cstddef>
 #include <memory>
 #include <span>
 #include <vector>
@@ -19,8 +20,9 @@ namespace rotavel::raster {
 // the headless driver saves and what the web page puts on its canvas. It is allocated at the
 // logical size times the device pixel ratio and tagged with that ratio, so geometry and pen widths
 // stay in logical pixels and a dense screen gets a crisp picture. The pixels of strokes and points
-// are a `Rasteriser`'s work. Plain C++: the desktop shows the image through a view that wraps its
-// pixels (qt_image_view.h).
+// are a `Rasteriser`'s work, done when the picture is presented: a picture cleared before anyone
+// saw it costs no pixels (the page ticks more often than its screen shows a frame). Plain C++:
+// the desktop shows the image through a view that wraps its pixels (qt_image_view.h).
 class ImageSurface final : public surface::Surface {
 public:
     // The interior of the 452 x 430 area inside its 2-pixel border, at 96 dots per inch.
@@ -28,6 +30,9 @@ public:
     static constexpr int kHeight = 426;
     static constexpr surface::Colour kBackColor = 0x00C00000;
     static constexpr double kTwipsPerPixel = 15.0;
+    // Past this many calls since the last clear the log stops growing: later calls are drawn at
+    // once, and a change of ratio scales the image instead of drawing it again.
+    static constexpr std::size_t kReplayLimit = 1 << 16;
 
     explicit ImageSurface(double devicePixelRatio = 1.0);
     // Draws strokes and points with another rasteriser (the benchmark's QPainter reference).
@@ -46,16 +51,16 @@ public:
     void setAutoRedraw(bool on) override { m_autoRedraw = on; }
     bool autoRedraw() const override { return m_autoRedraw; }
 
-    // Composites every stroke held back into the image, and returns the rectangle (device pixels
-    // of the image) holding every pixel changed since the previous call: what clears erased and
-    // what was drawn. Empty when nothing changed; all of the image after it was made or
+    // Draws every stroke and point since the last call into the image, and returns the rectangle
+    // (device pixels of the image) holding every pixel changed since the previous call: what clears
+    // erased and what was drawn. Empty when nothing changed; all of the image after it was made or
     // re-rendered at another ratio.
     Rect present();
     // The same change band by band: rectangles inside the one `present` returned that between
     // them hold every pixel it changed, top to bottom. Valid until the next `present`.
     std::span<const Rect> presentedBands() const { return m_presentedBands; }
     // The persistent image, at device pixels with its device pixel ratio set: what the last
-    // `present` left, plus whatever strokes the rasteriser has composited since.
+    // `present` left.
     const PixelBuffer& image() const { return m_image; }
     double devicePixelRatio() const { return m_ratio; }
     // Re-renders at another ratio: the background and everything drawn since the last `Cls` are
@@ -77,10 +82,14 @@ private:
     };
 
     void allocate();
-    void record(const surface::Call& call);
+    // Logs a call; true when it is to be drawn at the next present (false while replaying, and
+    // once the log is full: then it is drawn at once).
+    bool record(const surface::Call& call);
+    // Draws everything since the last clear again (after a change of ratio).
     void replay();
-    void strokeTo(Point to);
-    void dot(Point at);
+    // Draws what waits for the present, each call in the pen of its own moment.
+    void drawPending();
+    void strokeTo(Point to, bool later);
     void applyPen();
 
     double m_ratio = 1.0;
@@ -92,7 +101,9 @@ private:
     bool m_autoRedraw = false;
 
     State m_stateAtCls;
-    surface::CallLog m_sinceCls; // what is on the image now, to draw again at another ratio
+    surface::CallLog m_sinceCls; // the picture since the clear, to draw again at another ratio
+    std::size_t m_drawn = 0;     // how much of it is on the image
+    State m_stateDrawn;          // the state after that much
     bool m_replaying = false;
 
     // Last, so it lets go of the image before the image goes.

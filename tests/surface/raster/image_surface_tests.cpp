@@ -200,3 +200,46 @@ TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyEr
     a->setDevicePixelRatio(2);
     EXPECT_TRUE(a->present().empty()) << "the same ratio changes nothing";
 }
+
+// Strokes wait for the next present and then come out as the same strokes drawn at once do: in
+// the pen of their own moment, after a clear that dropped what waited, and past the end of the
+// log, where they are drawn at once behind what waits.
+TEST(ImageSurface, StrokesDrawnAtThePresentComeOutAsStrokesDrawnAtOnce) {
+    RotorArea later, atOnce;
+    // A full log: what comes after is drawn at once.
+    const auto fillLog = [&] {
+        for (std::size_t i = 0; i < ImageSurface::kReplayLimit; ++i)
+            atOnce->setDrawWidth(atOnce->drawWidth());
+    };
+    const auto both = [&](const auto& draw) {
+        draw(*later.operator->());
+        draw(*atOnce.operator->());
+    };
+    const auto sameAfterPresent = [&] {
+        later->present();
+        atOnce->present();
+        return later->image() == atOnce->image();
+    };
+    fillLog();
+    both([](ImageSurface& s) {
+        s.setDrawWidth(4), s.setForeColor(0x0000FF00), s.Line(-5, 5, 5, 5);
+        s.setDrawWidth(1), s.setForeColor(0x00FFFFFF), s.Line(-5, -5), s.PSet(8, 8);
+    });
+    EXPECT_TRUE(sameAfterPresent());
+
+    both([](ImageSurface& s) { s.Line(0, 0, 9, 9), s.Cls(); });
+    fillLog();
+    both([](ImageSurface& s) { s.setForeColor(0x000000FF), s.Line(-9, -9, 9, -9); });
+    EXPECT_TRUE(sameAfterPresent());
+
+    both([](ImageSurface& s) { s.Cls(); });
+    fillLog();
+    both([](ImageSurface& s) {
+        for (std::size_t i = 0; i < ImageSurface::kReplayLimit + 8; ++i) {
+            s.Line(float(i % 7) - 3, float(i % 11) - 5);
+            if (i == ImageSurface::kReplayLimit - 4) // a new pen just before the log is full
+                s.setDrawWidth(3), s.setForeColor(0x0000FFFF);
+        }
+    });
+    EXPECT_TRUE(sameAfterPresent());
+}
