@@ -2,7 +2,7 @@
 // SPDX-License-Identifier: MIT
 
 // The page's side of Rotavel Motion: the window's events handed to the rotor, the timer, the
-// picture copied to the canvas once per animation frame, the window scaled to a small screen, the
+// picture drawn and copied to the canvas once per animation frame, the window scaled to a small screen, the
 // menu's keyboard, and the files kept for offline use. The rotor itself, its drawing, its pixels,
 // the timer's period and the words a screen reader hears are the WebAssembly module's.
 "use strict";
@@ -30,14 +30,15 @@
     tickMs: 0,       // time spent inside ticks, summed
     tickMaxMs: 0,
     presents: 0,
-    presentMs: 0,    // copying changed pixels to the canvas, summed
+    presentMs: 0,    // drawing the picture and copying what changed to the canvas, summed
     presentMaxMs: 0,
     runStartedAt: 0, // performance.now() of the last Run
     stoppedAt: 0,    // and of the tick that switched the timer off
   };
   window.rotavelStats = stats;
 
-  // ---- The picture: the module's RGBA bytes onto the canvas, only where they changed.
+  // ---- The picture: drawn by the module when it is presented, its RGBA bytes onto the canvas
+  // only where they changed.
 
   let imageData = null;
   let framePending = false;
@@ -76,8 +77,8 @@
     stats.presentMaxMs = Math.max(stats.presentMaxMs, spent);
   }
 
-  // However many ticks come before the next animation frame, the canvas is updated once, with the
-  // latest picture.
+  // However many ticks come before the next animation frame, the latest picture alone is drawn,
+  // and the canvas updated once.
   function requestPaint() {
     if (!framePending) {
       framePending = true;

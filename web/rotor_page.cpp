@@ -160,8 +160,8 @@ EMSCRIPTEN_KEEPALIVE int rotor_pixel_height() {
     return g_page->image.image().height();
 }
 
-// Brings the RGBA bytes up to date and returns where they changed since the last present
-// (x, y, width, height; empty when nothing did).
+// Draws the picture, brings the RGBA bytes up to date and returns where they changed since the
+// last present (x, y, width, height; empty when nothing did).
 EMSCRIPTEN_KEEPALIVE const Changed* rotor_present() {
     present(*g_page);
     return &g_page->changed;
