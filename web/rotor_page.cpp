@@ -14,7 +14,6 @@
 #include <emscripten/emscripten.h>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -32,46 +31,18 @@ struct Changed {
     std::int32_t x = 0, y = 0, width = 0, height = 0;
 };
 
+// The image's pixels are the canvas's bytes, R, G, B, A, so the canvas takes them where they are.
 struct Page {
-    explicit Page(double ratio) : image(ratio) {}
+    explicit Page(double ratio) : image(ratio, raster::PixelOrder::Xbgr) {}
 
     raster::ImageSurface image;
     surface::ManualTimer timer;
     ImmediateHost host;
     scene::Rotor rotor{image, timer, host};
-    // What the canvas takes: RGBA bytes, the image's size, kept up to date where it changed.
-    std::vector<std::uint32_t> rgba;
     Changed changed;
 };
 
 std::unique_ptr<Page> g_page;
-
-// Copies the rectangle the image reports changed into the RGBA bytes. The image holds 0xFFRRGGBB
-// words (bytes B, G, R, A in memory); the canvas wants R, G, B, A, which on WebAssembly's little
-// end is the word 0xFFBBGGRR: red and blue change places. Word by word, so the compiler can take
-// four pixels at a time.
-void present(Page& page) {
-    const raster::Rect changed = page.image.present(); // device pixels, as the canvas has them
-    const raster::PixelBuffer& image = page.image.image();
-    const int width = image.width();
-    Changed rect;
-    if (!changed.empty())
-        rect = {changed.x, changed.y, changed.width, changed.height};
-    page.changed = rect;
-    for (int y = rect.y; y < rect.y + rect.height; ++y) {
-        const std::uint32_t* from = image.row(y) + rect.x;
-        std::uint32_t* to = page.rgba.data() + std::size_t(y) * width + rect.x;
-        for (int x = 0; x < rect.width; ++x) {
-            const std::uint32_t p = from[x];
-            to[x] = 0xFF000000u | (p & 0xFF00u) | ((p >> 16) & 0xFFu) | ((p & 0xFFu) << 16);
-        }
-    }
-}
-
-void allocate(Page& page) {
-    const raster::PixelBuffer& image = page.image.image();
-    page.rgba.assign(std::size_t(image.width()) * image.height(), 0);
-}
 
 std::string g_text; // the last string handed out; the script copies it at once
 
@@ -93,7 +64,6 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void rotor_open(double ratio) {
     g_page = std::make_unique<Page>(ratio);
     g_page->timer.setTickHandler([] { g_page->rotor.tick(); });
-    allocate(*g_page);
     g_page->rotor.load();
 }
 
@@ -149,7 +119,6 @@ EMSCRIPTEN_KEEPALIVE const char* rotor_preset_caption(int index) {
 // whole of it counts as changed at the next present.
 EMSCRIPTEN_KEEPALIVE void rotor_set_ratio(double ratio) {
     g_page->image.setDevicePixelRatio(ratio);
-    allocate(*g_page);
 }
 
 EMSCRIPTEN_KEEPALIVE int rotor_pixel_width() {
@@ -160,15 +129,18 @@ EMSCRIPTEN_KEEPALIVE int rotor_pixel_height() {
     return g_page->image.image().height();
 }
 
-// Draws the picture, brings the RGBA bytes up to date and returns where they changed since the
-// last present (x, y, width, height; empty when nothing did).
+// Draws the picture and returns where it changed since the last present (x, y, width, height;
+// empty when nothing did).
 EMSCRIPTEN_KEEPALIVE const Changed* rotor_present() {
-    present(*g_page);
+    const raster::Rect changed = g_page->image.present();
+    g_page->changed =
+        changed.empty() ? Changed{} : Changed{changed.x, changed.y, changed.width, changed.height};
     return &g_page->changed;
 }
 
+// The picture's RGBA bytes, rows one after the other; they move when the ratio changes.
 EMSCRIPTEN_KEEPALIVE const std::uint32_t* rotor_rgba() {
-    return g_page->rgba.data();
+    return g_page->image.image().data();
 }
 
 } // extern "C"

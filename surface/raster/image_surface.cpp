@@ -37,11 +37,12 @@ void resample(const PixelBuffer& from, PixelBuffer& to) {
 
 } // namespace
 
-ImageSurface::ImageSurface(double devicePixelRatio)
-    : ImageSurface(std::make_unique<SpanRasteriser>(), devicePixelRatio) {}
+ImageSurface::ImageSurface(double devicePixelRatio, PixelOrder order)
+    : ImageSurface(std::make_unique<SpanRasteriser>(), devicePixelRatio, order) {}
 
-ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio)
-    : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0),
+ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio,
+                           PixelOrder order)
+    : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0), m_order(order),
       m_rasteriser(rasteriser ? std::move(rasteriser) : std::make_unique<SpanRasteriser>()) {
     allocate();
     m_rasteriser->attach(m_image, m_background);
@@ -81,6 +82,12 @@ void ImageSurface::allocate() {
     m_background = PixelBuffer(devicePixels(kWidth, m_ratio), devicePixels(kHeight, m_ratio),
                                m_ratio, 0xFF000000u | surface::toRgb(kBackColor));
     drawBackgroundPicture(m_background);
+    if (m_order != PixelOrder::Xrgb) {
+        std::uint32_t* const first = m_background.data();
+        const std::size_t count = std::size_t(m_background.width()) * m_background.height();
+        std::transform(first, first + count, first,
+                       [this](std::uint32_t p) { return inOrder(p, m_order); });
+    }
     m_image = m_background;
     m_presentedBands.clear();
     m_presentedBands.reserve(std::size_t(m_image.height() / Bands::kRows + 1));
@@ -195,7 +202,7 @@ void ImageSurface::setForeColor(surface::Colour colour) {
 void ImageSurface::applyPen() {
     // The pen as the rasteriser takes it, and only so: opaque, and at least one pixel wide (a
     // width below one still draws a one-pixel line, as a hairline would).
-    m_rasteriser->setPen(0xFF000000u | surface::toRgb(m_state.foreColor),
+    m_rasteriser->setPen(inOrder(0xFF000000u | surface::toRgb(m_state.foreColor), m_order),
                          std::max(1, m_state.drawWidth));
 }
 

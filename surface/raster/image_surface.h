@@ -34,9 +34,11 @@ public:
     // once, and a change of ratio scales the image instead of drawing it again.
     static constexpr std::size_t kReplayLimit = 1 << 16;
 
-    explicit ImageSurface(double devicePixelRatio = 1.0);
+    // The image's pixels in `order`: the desktop's words, or a web canvas's bytes.
+    explicit ImageSurface(double devicePixelRatio = 1.0, PixelOrder order = PixelOrder::Xrgb);
     // Draws strokes and points with another rasteriser (the benchmark's QPainter reference).
-    ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio);
+    ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio,
+                 PixelOrder order = PixelOrder::Xrgb);
     ~ImageSurface() override;
 
     void Scale(float x1, float y1, float x2, float y2) override;
@@ -93,6 +95,7 @@ private:
     void applyPen();
 
     double m_ratio = 1.0;
+    PixelOrder m_order;
     PixelBuffer m_background; // background colour and picture, cached at the current ratio
     PixelBuffer m_image;
     std::vector<Rect> m_presentedBands; // room for every band, made with the image

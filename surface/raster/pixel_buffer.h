@@ -9,10 +9,23 @@
 
 namespace rotavel::raster {
 
-// An opaque picture in memory: rows of 32-bit pixels 0xFFRRGGBB, one word a pixel, the first row
-// first. It is `devicePixelRatio` times the logical size it stands for, so logical geometry lands
-// on a dense screen crisply. The layout is that of the usual 32-bit RGB images of the toolkits and
-// of a canvas's words on a little-endian machine, so a view can show it without copying.
+// Where a pixel's channels lie in its word.
+enum class PixelOrder {
+    Xrgb, // 0xFFRRGGBB: the usual 32-bit RGB image of the toolkits, as the desktop shows it
+    Xbgr, // 0xFFBBGGRR: bytes R, G, B, A on a little-endian processor, as a web canvas takes them
+};
+
+// `pixel`, given as 0xFFRRGGBB, in `order`.
+constexpr std::uint32_t inOrder(std::uint32_t pixel, PixelOrder order) {
+    return order == PixelOrder::Xrgb
+               ? pixel
+               : (pixel & 0xFF00FF00u) | ((pixel >> 16) & 0xFFu) | ((pixel & 0xFFu) << 16);
+}
+
+// An opaque picture in memory: rows of 32-bit pixels, one word a pixel (0xFFRRGGBB unless told
+// otherwise), the first row first. It is `devicePixelRatio` times the logical size it stands for,
+// so logical geometry lands on a dense screen crisply. Rows follow each other with no gap, so a
+// view or a canvas can show it without copying.
 class PixelBuffer {
 public:
     PixelBuffer() = default;

@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 using rotavel::raster::ImageSurface;
+using rotavel::raster::PixelOrder;
 using rotavel::raster::Rect;
 
 namespace {
@@ -21,7 +22,10 @@ constexpr std::uint32_t kGreen = 0xFF00FF00;
 // A surface in the rotor's coordinates: x from -13 to 13, y from -18 (top) to 13 (bottom).
 class RotorArea {
 public:
-    explicit RotorArea(double ratio = 1) : m_area(ratio) { m_area.Scale(-13, -18, 13, 13); }
+    explicit RotorArea(double ratio = 1, PixelOrder order = PixelOrder::Xrgb)
+        : m_area(ratio, order) {
+        m_area.Scale(-13, -18, 13, 13);
+    }
     ImageSurface* operator->() { return &m_area; }
     const ImageSurface* operator->() const { return &m_area; }
     // The pixel at logical (x, y), whatever the ratio, once every stroke is presented.
@@ -171,6 +175,30 @@ TEST(ImageSurface, ChangingTheRatioRedrawsWhatIsOnTheImageCrisply) {
     EXPECT_EQ(a->foreColor(), 0x00FFFFFFu) << "the pen in force survives the change";
     a->Line(-5, 9, 5, 9);
     EXPECT_EQ(a.at(224, int(a->toPixels(0, 9).y)), kWhite);
+}
+
+// A canvas's byte order moves red and blue and changes nothing else: in the background picture,
+// in what a pen draws over it and in what a clear brings back.
+TEST(ImageSurface, TheCanvasOrderHoldsTheSamePictureWithRedAndBlueSwapped) {
+    RotorArea desktop, canvas(1, PixelOrder::Xbgr);
+    for (RotorArea* area : {&desktop, &canvas}) {
+        RotorArea& a = *area;
+        a->setDrawWidth(4);
+        a->setForeColor(0x000080FF); // orange: red, some green, no blue
+        a->Line(-12, -17, 5, 5);
+        a->present();
+        a->Cls();
+        a->setForeColor(0x00FF0040);
+        a->Line(-5, -17, 9, 9);
+        a->present();
+    }
+    const rotavel::raster::PixelBuffer& expected = desktop->image();
+    int differing = 0;
+    for (int y = 0; y < expected.height(); ++y)
+        for (int x = 0; x < expected.width(); ++x)
+            differing +=
+                canvas->image().pixel(x, y) != inOrder(expected.pixel(x, y), PixelOrder::Xbgr);
+    EXPECT_EQ(differing, 0);
 }
 
 // What `present` reports when nothing else tells the window what changed: a new or re-rendered
