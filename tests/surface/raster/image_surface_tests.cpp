@@ -3,6 +3,7 @@
 
 #include "surface/raster/image_surface.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
@@ -192,13 +193,11 @@ TEST(ImageSurface, TheCanvasOrderHoldsTheSamePictureWithRedAndBlueSwapped) {
         a->Line(-5, -17, 9, 9);
         a->present();
     }
-    const rotavel::raster::PixelBuffer& expected = desktop->image();
-    int differing = 0;
-    for (int y = 0; y < expected.height(); ++y)
-        for (int x = 0; x < expected.width(); ++x)
-            differing +=
-                canvas->image().pixel(x, y) != inOrder(expected.pixel(x, y), PixelOrder::Xbgr);
-    EXPECT_EQ(differing, 0);
+    rotavel::raster::PixelBuffer expected = desktop->image();
+    std::uint32_t* const first = expected.data();
+    std::transform(first, first + expected.width() * expected.height(), first,
+                   [](std::uint32_t p) { return inOrder(p, PixelOrder::Xbgr); });
+    EXPECT_EQ(canvas->image(), expected);
 }
 
 // What `present` reports when nothing else tells the window what changed: a new or re-rendered
@@ -234,40 +233,34 @@ TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyEr
 // log, where they are drawn at once behind what waits.
 TEST(ImageSurface, StrokesDrawnAtThePresentComeOutAsStrokesDrawnAtOnce) {
     RotorArea later, atOnce;
-    // A full log: what comes after is drawn at once.
-    const auto fillLog = [&] {
-        for (std::size_t i = 0; i < ImageSurface::kReplayLimit; ++i)
-            atOnce->setDrawWidth(atOnce->drawWidth());
-    };
-    const auto both = [&](const auto& draw) {
-        draw(*later.operator->());
-        draw(*atOnce.operator->());
-    };
-    const auto sameAfterPresent = [&] {
+    // `draw` on both, each clearing with the function it is given: the second's leaves a full log
+    // behind, so that what follows is drawn at once. Then both are presented.
+    const auto same = [&](const auto& draw) {
+        draw(*later.operator->(), [&] { later->Cls(); });
+        draw(*atOnce.operator->(), [&] {
+            atOnce->Cls();
+            for (std::size_t i = 0; i < ImageSurface::kReplayLimit; ++i)
+                atOnce->setDrawWidth(atOnce->drawWidth());
+        });
         later->present();
         atOnce->present();
         return later->image() == atOnce->image();
     };
-    fillLog();
-    both([](ImageSurface& s) {
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
+        clear();
         s.setDrawWidth(4), s.setForeColor(0x0000FF00), s.Line(-5, 5, 5, 5);
         s.setDrawWidth(1), s.setForeColor(0x00FFFFFF), s.Line(-5, -5), s.PSet(8, 8);
-    });
-    EXPECT_TRUE(sameAfterPresent());
-
-    both([](ImageSurface& s) { s.Line(0, 0, 9, 9), s.Cls(); });
-    fillLog();
-    both([](ImageSurface& s) { s.setForeColor(0x000000FF), s.Line(-9, -9, 9, -9); });
-    EXPECT_TRUE(sameAfterPresent());
-
-    both([](ImageSurface& s) { s.Cls(); });
-    fillLog();
-    both([](ImageSurface& s) {
+    }));
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
+        s.Line(0, 0, 9, 9), clear();
+        s.setForeColor(0x000000FF), s.Line(-9, -9, 9, -9);
+    }));
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
+        clear();
         for (std::size_t i = 0; i < ImageSurface::kReplayLimit + 8; ++i) {
             s.Line(float(i % 7) - 3, float(i % 11) - 5);
             if (i == ImageSurface::kReplayLimit - 4) // a new pen just before the log is full
                 s.setDrawWidth(3), s.setForeColor(0x0000FFFF);
         }
-    });
-    EXPECT_TRUE(sameAfterPresent());
+    }));
 }
