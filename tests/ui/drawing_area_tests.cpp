@@ -3,9 +3,8 @@
 
 #include "hand_ticked_window.h"
 #include "paint_counter.h"
+#include "rotor_rig.h"
 #include "scene/presets.h"
-#include "scene/rotor.h"
-#include "surface/manual_timer.h"
 #include "surface/raster/image_surface.h"
 #include "surface/raster/qt_image_view.h"
 #include "ui/drawing_area.h"
@@ -34,24 +33,6 @@ void drawSample(rotavel::surface::Surface& area) {
     area.Line(4, 3);
     area.Line(4, -2);
 }
-
-// A rotor animating a preset on `area`, ticked by hand.
-class Animation {
-public:
-    Animation(rotavel::surface::Surface& area, const rotavel::scene::Preset& preset)
-        : m_rotor(area, m_timer, m_host) {
-        m_rotor.load();
-        m_rotor.activate();
-        m_rotor.choose(preset);
-        m_rotor.run();
-    }
-    void tick() { m_rotor.tick(); }
-
-private:
-    rotavel::surface::ManualTimer m_timer;
-    rotavel::testing::NoEvents m_host;
-    rotavel::scene::Rotor m_rotor;
-};
 
 } // namespace
 
@@ -149,11 +130,11 @@ void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
     ImageSurface plain(area.devicePixelRatioF());
-    Animation onScreen(area.surface(), rotavel::scene::kPresets[preset]);
-    Animation offScreen(plain, rotavel::scene::kPresets[preset]);
+    rotavel::testing::Animation onScreen(area.surface(), rotavel::scene::kPresets[preset]);
+    rotavel::testing::Animation offScreen(plain, rotavel::scene::kPresets[preset]);
     for (int tick = 1; tick <= 503; ++tick) {
-        onScreen.tick();
-        offScreen.tick();
+        onScreen.rotor.tick();
+        offScreen.rotor.tick();
         if (tick != 1 && tick != 250 && tick != 503)
             continue;
         plain.present();
