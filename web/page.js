@@ -2,9 +2,9 @@
 // SPDX-License-Identifier: MIT
 
 // The page's side of Rotavel Motion: the window's events handed to the rotor, the timer, the
-// picture drawn and copied to the canvas once per animation frame, the window scaled to a small screen, the
-// menu's keyboard, and the files kept for offline use. The rotor itself, its drawing, its pixels,
-// the timer's period and the words a screen reader hears are the WebAssembly module's.
+// picture drawn and put on the canvas once per animation frame, the window scaled to a small
+// screen, the menu's keyboard, and the files kept for offline use. The rotor itself, its drawing,
+// its pixels, the timer's period and the words a screen reader hears are the WebAssembly module's.
 "use strict";
 
 (() => {

@@ -8,9 +8,9 @@ and 2: the CPU of all of chromium's processes over a whole 8-vane run and, turn 
 browser, over the floor page (floor.html: a timer of the page's period and an 8 x 8 canvas update
 each animation frame, the browser's own share of a run), and the difference; the run's length; the
 time inside ticks (the rotor's logic, which logs the picture) and canvas updates (the latest
-picture drawn and copied to the canvas) as the page measures them, and the renderer's main-thread
-busy time from its performance metrics. Then a screenshot of the window mid-animation, from a run of its
-own, and one of a phone's whole screen beside it (SCREENSHOT-phone.png).
+picture drawn and put on the canvas) as the page measures them, and the renderer's main-thread
+busy time from its performance metrics. Then a screenshot of the window mid-animation, from a run
+of its own, and one of a phone's whole screen beside it (SCREENSHOT-phone.png).
 
 usage: page_timing.py SITE [SCREENSHOT.png] [ROUNDS]"""
 

@@ -95,7 +95,7 @@ private:
     void applyPen();
 
     double m_ratio = 1.0;
-    PixelOrder m_order;
+    PixelOrder m_order = PixelOrder::Xrgb;
     PixelBuffer m_background; // background colour and picture, cached at the current ratio
     PixelBuffer m_image;
     std::vector<Rect> m_presentedBands; // room for every band, made with the image
