@@ -5,8 +5,12 @@
 
 namespace rotavel::scene {
 
+std::string describeVanes(int nvanes) {
+    return nvanes == 1 ? "1 vane" : std::to_string(nvanes) + " vanes";
+}
+
 std::string describePicture(int nvanes, bool turning) {
-    std::string words = nvanes == 1 ? "1 vane" : std::to_string(nvanes) + " vanes";
+    std::string words = describeVanes(nvanes);
     words += turning ? ", turning" : ", stopped";
     return words;
 }

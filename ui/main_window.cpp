@@ -22,11 +22,6 @@ QString qString(std::string_view text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
-// "1 vane", "3 vanes": spoken words, not the menu's captions.
-QString vanes(int n) {
-    return n == 1 ? QStringLiteral("1 vane") : QStringLiteral("%1 vanes").arg(n);
-}
-
 } // namespace
 
 MainWindow::MainWindow(surface::Timer* timer, QWidget* parent)
@@ -103,8 +98,9 @@ void MainWindow::buildMenu() {
     for (const scene::Preset& preset : scene::kPresets) {
         auto* item = new QAction(qString(preset.caption), this);
         item->setObjectName(qString(preset.item));
-        MenuItemAccessible::install(item,
-                                    QStringLiteral("Rotor with %1").arg(vanes(preset.nvanes)));
+        MenuItemAccessible::install(
+            item,
+            QStringLiteral("Rotor with %1").arg(qString(scene::describeVanes(preset.nvanes))));
         connect(item, &QAction::triggered, this, [this, preset] {
             m_rotor.choose(preset);
             describePicture();
