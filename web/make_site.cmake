@@ -16,8 +16,8 @@ set(_plain manifest.webmanifest icons/rotavel-motion-192.png icons/rotavel-motio
 
 set(_all)
 foreach(_file IN LISTS _named _plain)
-  file(SHA256 ${SITE}/${_file} _sha256)
-  string(APPEND _all "${_file} ${_sha256}\n")
+  file(SHA256 ${SITE}/${_file} _sha256_${_file})
+  string(APPEND _all "${_file} ${_sha256_${_file}}\n")
 endforeach()
 foreach(_template index.html service_worker.js)
   file(SHA256 ${SOURCE}/${_template} _sha256)
@@ -27,10 +27,11 @@ string(SHA256 ROTAVEL_BUILD "${_all}")
 string(SUBSTRING ${ROTAVEL_BUILD} 0 16 ROTAVEL_BUILD)
 
 configure_file(${SOURCE}/index.html ${SITE}/index.html @ONLY)
+file(SHA256 ${SITE}/index.html _sha256_index.html) # as written for this build
 
 set(_entries)
 foreach(_file IN LISTS _plain _named ITEMS index.html)
-  file(SHA256 ${SITE}/${_file} _sha256)
+  set(_sha256 ${_sha256_${_file}})
   set(_address ${_file})
   if(_file IN_LIST _named)
     string(APPEND _address "?build=${ROTAVEL_BUILD}")
