@@ -1,7 +1,7 @@
 # SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 # SPDX-License-Identifier: MIT
 
-# The front door. Every target first installs what is missing (Debian 12 or 13, apt-get), then
+# The front door. Every target first installs what is missing (Debian 12, 13 or testing, apt-get), then
 # builds with CMake into build/. When everything is present the check costs a fraction of a second.
 
 BUILD     ?= build
@@ -12,7 +12,7 @@ PREFIX    ?= /usr/local
 
 # What each purpose needs from Debian beyond a minimal system (the minbase variant plus git, make,
 # ca-certificates and sudo; `make test-fresh` proves the lists on one of each release). Every name
-# is the same on Debian 12 and 13. The targets install them all (ALL_PKGS) unless they name their own.
+# is the same on Debian 12, 13 and testing. The targets install them all (ALL_PKGS) unless they name their own.
 BUILD_PKGS   := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
                 libbenchmark-dev
 RUN_PKGS     := fonts-dejavu-core qt6-wayland
@@ -114,9 +114,9 @@ test-sanitize: deps $(SAN_BUILD)/CMakeCache.txt
 
 # A newcomer's `make test` on a minimal Debian made from nothing with this machine's apt sources,
 # from a clone of the committed tree (HEAD): proves the package lists above. Needs root. Each
-# release in DEBIAN (bookworm for Debian 12, trixie for 13) has a run of its own, from nothing, one
-# after the other; all of them run, and any that fails fails the target.
-DEBIAN ?= bookworm trixie
+# release in DEBIAN (bookworm for Debian 12, trixie for 13, forky for testing) has a run of its own,
+# from nothing, one after the other; all of them run, and any that fails fails the target.
+DEBIAN ?= bookworm trixie forky
 test-fresh:
 	@$(MAKE) --no-print-directory deps PKGS="$(FRESH_PKGS)"
 	@status=0; for suite in $(DEBIAN); do \
