@@ -33,7 +33,7 @@ die() {
 setup_root() {
     local root=$1 f key
     shift
-    mkdir -p "$root/etc/apt/apt.conf.d" "$root/etc/apt/trusted.gpg.d"
+    mkdir -p "$root/etc/apt/apt.conf.d" "$root/etc/apt/trusted.gpg.d" "$root/var/cache/apt/archives"
     for f in /etc/apt/apt.conf.d/*; do
         # Not a configuration that deletes every download (container images carry one), which
         # would empty the package cache; nor a package's own file, which the root's release brings.
