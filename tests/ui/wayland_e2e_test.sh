@@ -105,8 +105,10 @@ wait_until 5 sent '.set_title("Rotavel Motion")' ||
     fail "wrong title: $(grep -o 'set_title(.*)' "$work/program.err")"
 end_program
 
-# Without the protocol log the program's own output must stay empty, to the end of the run.
-start_program
+# Without the protocol log the program's own output must stay empty, to the end of the run. The
+# toolkit's own notes on the accessibility bus are not the program's words: Qt 6.11 writes one each
+# time a newer bus asks for what it does not implement, so its logging rules leave that category out.
+start_program env QT_LOGGING_RULES=qt.accessibility.atspi=false
 atspi() { /usr/bin/python3 "$here/atspi_tool.py" "$app" "$@"; }
 described() { [[ $(atspi describe Rotor 2>/dev/null) == "$1" ]]; }
 wait_until 10 described "2 vanes, stopped" ||
