@@ -228,39 +228,34 @@ TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyEr
     EXPECT_TRUE(a->present().empty()) << "the same ratio changes nothing";
 }
 
-// Strokes wait for the next present and then come out as the same strokes drawn at once do: in
-// the pen of their own moment, after a clear that dropped what waited, and past the end of the
-// log, where they are drawn at once behind what waits.
-TEST(ImageSurface, StrokesDrawnAtThePresentComeOutAsStrokesDrawnAtOnce) {
-    RotorArea later, atOnce;
-    // `draw` on both, each clearing with the function it is given: the second's leaves a full log
-    // behind, so that what follows is drawn at once. Then both are presented.
+// Strokes wait for the next present and then come out as the same strokes presented one by one
+// do: in the pen of their own moment, after a clear that dropped what waited, and in a long run
+// of them.
+TEST(ImageSurface, StrokesDrawnAtThePresentComeOutAsStrokesPresentedOneByOne) {
+    RotorArea later, stepwise;
+    // `draw` on both, the second presenting at every `step`. Then both are presented.
     const auto same = [&](const auto& draw) {
-        draw(*later.operator->(), [&] { later->Cls(); });
-        draw(*atOnce.operator->(), [&] {
-            atOnce->Cls();
-            for (std::size_t i = 0; i < ImageSurface::kReplayLimit; ++i)
-                atOnce->setDrawWidth(atOnce->drawWidth());
-        });
+        draw(*later.operator->(), [] {});
+        draw(*stepwise.operator->(), [&] { stepwise->present(); });
         later->present();
-        atOnce->present();
-        return later->image() == atOnce->image();
+        stepwise->present();
+        return later->image() == stepwise->image();
     };
-    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
-        clear();
-        s.setDrawWidth(4), s.setForeColor(0x0000FF00), s.Line(-5, 5, 5, 5);
-        s.setDrawWidth(1), s.setForeColor(0x00FFFFFF), s.Line(-5, -5), s.PSet(8, 8);
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& step) {
+        s.Cls(), step();
+        s.setDrawWidth(4), s.setForeColor(0x0000FF00), s.Line(-5, 5, 5, 5), step();
+        s.setDrawWidth(1), s.setForeColor(0x00FFFFFF), s.Line(-5, -5), step(), s.PSet(8, 8);
     }));
-    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
-        s.Line(0, 0, 9, 9), clear();
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& step) {
+        s.Line(0, 0, 9, 9), s.Cls(), step();
         s.setForeColor(0x000000FF), s.Line(-9, -9, 9, -9);
     }));
-    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
-        clear();
-        for (std::size_t i = 0; i < ImageSurface::kReplayLimit + 8; ++i) {
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& step) {
+        s.Cls();
+        for (int i = 0; i < 5000; ++i) {
             s.Line(float(i % 7) - 3, float(i % 11) - 5);
-            if (i == ImageSurface::kReplayLimit - 4) // a new pen just before the log is full
-                s.setDrawWidth(3), s.setForeColor(0x0000FFFF);
+            if (i % 997 == 0) // a new pen now and then
+                s.setDrawWidth(1 + i % 3), s.setForeColor(0x0000FFFF ^ std::uint32_t(i)), step();
         }
     }));
 }
