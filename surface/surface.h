@@ -13,6 +13,7 @@
 // pixels as a QImage (raster/qt_image_view.h).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace rotavel::surface {
@@ -51,6 +52,18 @@ public:
     // Drawing goes to a persistent image that stays until `Cls`; switching it on again is harmless.
     virtual void setAutoRedraw(bool on) = 0;
     virtual bool autoRedraw() const = 0;
+};
+
+// A drawing area before anything is drawn on it: its size, its background colour and the picture
+// over that colour, and its coordinates until the first `Scale`.
+struct Backdrop {
+    int width = 0, height = 0; // pixels at 96 dots per inch
+    double unitsPerPixel = 1;  // until the first `Scale`, user units from the top-left corner
+    Colour backColor = 0;
+    // Draws the picture into `height` rows of `width` pixels 0xFFRRGGBB, `stride` pixels apart,
+    // that show the background colour, at `ratio` device pixels a pixel. None when null.
+    void (*picture)(std::uint32_t* pixels, std::ptrdiff_t stride, int width, int height,
+                    double ratio) = nullptr;
 };
 
 // Start values shared by every realisation of the drawing area.

@@ -20,7 +20,8 @@ constexpr std::size_t kBlock = 1 << 16;
 } // namespace
 
 HeadlessDriver::HeadlessDriver(std::FILE* out, std::FILE* err, bool paint, double devicePixelRatio)
-    : m_out(out), m_err(err), m_image(devicePixelRatio), m_area(m_log, paint ? &m_image : nullptr) {
+    : m_out(out), m_err(err), m_image(scene::kPicture1, devicePixelRatio),
+      m_area(m_log, paint ? &m_image : nullptr) {
     m_timer.setTickHandler([this] { onTick(); });
     m_buffer.reserve(kBlock + 256);
 }

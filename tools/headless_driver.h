@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "scene/picture1.h"
 #include "scene/rotor.h"
 #include "surface/call_log.h"
 #include "surface/manual_timer.h"

@@ -3,7 +3,6 @@
 
 #include "surface/raster/image_surface.h"
 
-#include "surface/raster/background_picture.h"
 #include "surface/raster/span_rasteriser.h"
 
 #include <algorithm>
@@ -20,12 +19,15 @@ int devicePixels(int logical, double ratio) {
 
 } // namespace
 
-ImageSurface::ImageSurface(double devicePixelRatio, PixelOrder order)
-    : ImageSurface(std::make_unique<SpanRasteriser>(), devicePixelRatio, order) {}
-
-ImageSurface::ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio,
+ImageSurface::ImageSurface(const surface::Backdrop& backdrop, double devicePixelRatio,
                            PixelOrder order)
-    : m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0), m_order(order),
+    : ImageSurface(backdrop, std::make_unique<SpanRasteriser>(), devicePixelRatio, order) {}
+
+ImageSurface::ImageSurface(const surface::Backdrop& backdrop,
+                           std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio,
+                           PixelOrder order)
+    : m_backdrop(backdrop), m_ratio(devicePixelRatio > 0 ? devicePixelRatio : 1.0), m_order(order),
+      m_factorX(1 / backdrop.unitsPerPixel), m_factorY(1 / backdrop.unitsPerPixel),
       m_rasteriser(rasteriser ? std::move(rasteriser) : std::make_unique<SpanRasteriser>()) {
     allocate();
     m_rasteriser->attach(m_image, m_background);
@@ -84,9 +86,12 @@ Rect ImageSurface::present() {
 
 // The background and a fresh image showing it, at the current ratio.
 void ImageSurface::allocate() {
-    m_background = PixelBuffer(devicePixels(kWidth, m_ratio), devicePixels(kHeight, m_ratio),
-                               m_ratio, 0xFF000000u | surface::toRgb(kBackColor));
-    drawBackgroundPicture(m_background);
+    m_background = PixelBuffer(devicePixels(m_backdrop.width, m_ratio),
+                               devicePixels(m_backdrop.height, m_ratio), m_ratio,
+                               0xFF000000u | surface::toRgb(m_backdrop.backColor));
+    if (m_backdrop.picture)
+        m_backdrop.picture(m_background.data(), m_background.stride(), m_background.width(),
+                           m_background.height(), m_ratio);
     if (m_order != PixelOrder::Xrgb) {
         std::uint32_t* const first = m_background.data();
         const std::size_t count = std::size_t(m_background.width()) * m_background.height();
@@ -120,8 +125,8 @@ void ImageSurface::Scale(float x1, float y1, float x2, float y2) {
         return;
     m_originX = x1;
     m_originY = y1;
-    m_factorX = kWidth / w;
-    m_factorY = kHeight / h;
+    m_factorX = m_backdrop.width / w;
+    m_factorY = m_backdrop.height / h;
 }
 
 void ImageSurface::Cls() {

@@ -29,17 +29,12 @@ namespace rotavel::raster {
 // its pixels (qt_image_view.h).
 class ImageSurface final : public surface::Surface {
 public:
-    // The interior of the 452 x 430 area inside its 2-pixel border, at 96 dots per inch.
-    static constexpr int kWidth = 448;
-    static constexpr int kHeight = 426;
-    static constexpr surface::Colour kBackColor = 0x00C00000;
-    static constexpr double kTwipsPerPixel = 15.0;
-
-    // The image's pixels in `order`: the desktop's words, or a web canvas's bytes.
-    explicit ImageSurface(double devicePixelRatio = 1.0, PixelOrder order = PixelOrder::Xrgb);
+    // An image of `backdrop`, its pixels in `order`: the desktop's words, or a web canvas's bytes.
+    explicit ImageSurface(const surface::Backdrop& backdrop, double devicePixelRatio = 1.0,
+                          PixelOrder order = PixelOrder::Xrgb);
     // Draws strokes and points with another rasteriser (the benchmark's QPainter reference).
-    ImageSurface(std::unique_ptr<Rasteriser> rasteriser, double devicePixelRatio,
-                 PixelOrder order = PixelOrder::Xrgb);
+    ImageSurface(const surface::Backdrop& backdrop, std::unique_ptr<Rasteriser> rasteriser,
+                 double devicePixelRatio, PixelOrder order = PixelOrder::Xrgb);
     ~ImageSurface() override;
 
     void Scale(float x1, float y1, float x2, float y2) override;
@@ -71,7 +66,9 @@ public:
     // crisp.
     void setDevicePixelRatio(double ratio);
 
-    // Where a user point lands, in logical pixels from the interior's top-left corner.
+    // The size, background and first coordinates it was made with.
+    const surface::Backdrop& backdrop() const { return m_backdrop; }
+    // Where a user point lands, in logical pixels from the top-left corner.
     Point toPixels(float x, float y) const;
 
 private:
@@ -96,15 +93,17 @@ private:
     void setPen();
     void mark(Mark::Kind kind, Point at);
 
+    surface::Backdrop m_backdrop;
     double m_ratio = 1.0;
     PixelOrder m_order = PixelOrder::Xrgb;
     PixelBuffer m_background; // background colour and picture, cached at the current ratio
     PixelBuffer m_image;
     std::vector<Rect> m_presentedBands; // room for every band, made with the image
 
-    // Pixel = (user - origin) * factor; the default is twips from the top-left corner.
+    // Pixel = (user - origin) * factor; until the first `Scale`, the backdrop's units from the
+    // top-left corner.
     double m_originX = 0, m_originY = 0;
-    double m_factorX = 1.0 / kTwipsPerPixel, m_factorY = 1.0 / kTwipsPerPixel;
+    double m_factorX = 1, m_factorY = 1;
     int m_drawWidth = surface::PenDefaults::kDrawWidth;
     surface::Colour m_foreColor = surface::PenDefaults::kForeColor;
     Point m_current; // logical pixels

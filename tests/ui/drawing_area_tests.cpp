@@ -58,7 +58,7 @@ void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
     QCOMPARE(area.image().devicePixelRatio(), ratio);
     QCOMPARE(area.image().size(), QSize(qCeil(448 * ratio), qCeil(426 * ratio)));
 
-    ImageSurface reference(ratio);
+    ImageSurface reference(rotavel::scene::kPicture1, ratio);
     drawSample(reference);
     reference.present();
     drawSample(area.surface());
@@ -129,7 +129,7 @@ void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
     DrawingArea area;
     area.show();
     QVERIFY(QTest::qWaitForWindowExposed(&area));
-    ImageSurface plain(area.devicePixelRatioF());
+    ImageSurface plain(rotavel::scene::kPicture1, area.devicePixelRatioF());
     rotavel::testing::Animation onScreen(area.surface(), rotavel::scene::kPresets[preset]);
     rotavel::testing::Animation offScreen(plain, rotavel::scene::kPresets[preset]);
     for (int tick = 1; tick <= 503; ++tick) {
@@ -140,7 +140,8 @@ void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
         plain.present();
         area.present();
         const QImage shown = area.grab(QRect(QPoint(DrawingArea::kBorder, DrawingArea::kBorder),
-                                             QSize(ImageSurface::kWidth, ImageSurface::kHeight)))
+                                             QSize(rotavel::scene::kPicture1.width,
+                                                   rotavel::scene::kPicture1.height)))
                                  .toImage();
         const rotavel::raster::PixelBuffer& pixels = plain.image();
         QCOMPARE(shown.size(), QSize(pixels.width(), pixels.height()));

@@ -23,7 +23,8 @@ namespace {
 
 // The drawing area's image as it is before anything is drawn.
 QImage blankPicture(const MainWindow& window) {
-    const rotavel::raster::ImageSurface blank(window.picture()->devicePixelRatioF());
+    const rotavel::raster::ImageSurface blank(rotavel::scene::kPicture1,
+                                              window.picture()->devicePixelRatioF());
     return rotavel::raster::qImageView(blank.image()).copy();
 }
 

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
+#include "scene/picture1.h"
 #include "surface/raster/image_surface.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 using rotavel::raster::ImageSurface;
 using rotavel::raster::PixelOrder;
 using rotavel::raster::Rect;
+using rotavel::scene::kPicture1;
 
 namespace {
 
@@ -24,7 +26,7 @@ constexpr std::uint32_t kGreen = 0xFF00FF00;
 class RotorArea {
 public:
     explicit RotorArea(double ratio = 1, PixelOrder order = PixelOrder::Xrgb)
-        : m_area(ratio, order) {
+        : m_area(kPicture1, ratio, order) {
         m_area.Scale(-13, -18, 13, 13);
     }
     ImageSurface* operator->() { return &m_area; }
@@ -46,7 +48,7 @@ int red(std::uint32_t pixel) {
 
 int rowsWithGreen(RotorArea& a, int x) {
     int rows = 0;
-    for (int y = 0; y < ImageSurface::kHeight; ++y)
+    for (int y = 0; y < kPicture1.height; ++y)
         rows += ((a.at(x, y) >> 8) & 0xFF) > 128 && (a.at(x, y) & 0xFF) < 96;
     return rows;
 }
@@ -125,7 +127,7 @@ TEST(ImageSurface, LineToStartsAtTheCurrentPoint) {
 }
 
 TEST(ImageSurface, DefaultCoordinatesAreTwipsUntilScaled) {
-    ImageSurface a;
+    ImageSurface a(kPicture1);
     a.setDrawWidth(4);
     a.setForeColor(0x00FFFFFF);
     a.PSet(1500, 3000); // 100, 200 pixels
@@ -203,7 +205,7 @@ TEST(ImageSurface, TheCanvasOrderHoldsTheSamePictureWithRedAndBlueSwapped) {
 // What `present` reports when nothing else tells the window what changed: a new or re-rendered
 // image is all news, an idle one none, and a clear reports the pixels it erased.
 TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyErased) {
-    const Rect whole{0, 0, ImageSurface::kWidth, ImageSurface::kHeight};
+    const Rect whole{0, 0, kPicture1.width, kPicture1.height};
     RotorArea a;
     EXPECT_EQ(a->present(), whole) << "a new image";
     EXPECT_TRUE(a->present().empty()) << "nothing changed";
