@@ -368,8 +368,9 @@ int main(int argc, char* argv[]) {
     const double startupMain = msBetween(entered, Clock::now());
     const double startupExec = msSinceExec();
 
-    std::printf("platform %s, device pixel ratio %.2f, %d vanes%s\n",
-                qPrintable(app.platformName()), pictureOf(window)->devicePixelRatioF(), vanes,
+    std::printf("platform %s, device pixel ratio %.2f, %s%s\n", qPrintable(app.platformName()),
+                pictureOf(window)->devicePixelRatioF(),
+                qPrintable(pictureOf(window)->accessibleDescription()),
                 busy ? ", other core busy" : "");
     std::printf("start-up to a shown window: %.0f ms from exec (to 10 ms), %.1f ms from main()"
                 "  [goal < 300 ms: %s]\n",

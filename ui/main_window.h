@@ -47,11 +47,6 @@ public:
     explicit MainWindow(surface::Timer* timer = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
 
-    // For tests and the timing harness: the state the events act on.
-    const scene::Rotor& rotor() const { return m_rotor; }
-    DrawingArea* picture() const { return m_picture; }
-    QPushButton* runButton() const { return m_run; }
-
 protected:
     bool event(QEvent* event) override;
     void showEvent(QShowEvent* event) override;
