@@ -1,16 +1,8 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-// The drawing area and the animation timer, as the rotor logic sees them.
-//
-// Layering: ui -> scene -> surface, and the pixel engine in surface/raster/ beneath the drawing
-// area. The rotor logic in scene/ draws only through `Surface` and switches the animation on and
-// off only through `Timer`; both are plain C++ so that scene/ never sees Qt. Beside them here stand
-// a recorder that logs every call (recording_surface.h) and a hand-ticked timer (manual_timer.h);
-// in ui/, a real 10 ms timer. The engine (namespace `raster`) realises the drawing area as an
-// off-screen image (raster/image_surface.h), plain C++ as well; on screen the rotor draws on it and
-// the window's drawing area shows it through the engine's one piece that uses QtGui, a view of its
-// pixels as a QImage (raster/qt_image_view.h).
+// The drawing area and the animation timer, as the rotor logic sees them: plain C++, so that
+// scene/ never sees Qt. The layering is told in the README.
 #pragma once
 
 #include <cstddef>
