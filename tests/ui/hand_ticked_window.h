@@ -11,10 +11,17 @@
 #include <QBackingStore>
 #include <QImage>
 #include <QPushButton>
+#include <QTest>
 #include <functional>
 #include <utility>
 
 namespace rotavel::testing {
+
+// Shows `widget` and waits for the screen to have it; false when it never came.
+[[nodiscard]] inline bool showAndWait(QWidget& widget) {
+    widget.show();
+    return QTest::qWaitForWindowExposed(&widget);
+}
 
 // The window's parts as a user and a screen reader find them: by their names.
 inline ui::DrawingArea* pictureOf(const ui::MainWindow& window) {

@@ -33,6 +33,7 @@ using rotavel::testing::HandTickedWindow;
 using rotavel::testing::PaintCounter;
 using rotavel::testing::pictureOf;
 using rotavel::testing::runButtonOf;
+using rotavel::testing::showAndWait;
 using rotavel::testing::shownPicture;
 
 bool isWhite(QRgb pixel) {
@@ -65,8 +66,7 @@ void MainWindowTest::initTestCase() {
 
 void MainWindowTest::theWindowHasItsStoredLayout() {
     MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
 
     QCOMPARE(window.objectName(), QStringLiteral("Form1"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Rotavel Motion"));
@@ -176,8 +176,7 @@ void MainWindowTest::theMenuOffersTheSevenPresetsInOrder() {
 void MainWindowTest::nothingIsDrawnBeforeRunAndAMenuChoiceDrawsNothing() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
     QVERIFY(pictureOf(window)->surface().autoRedraw()); // switched on when first shown
 
     for (QAction* item : window.findChild<QMenu*>(QStringLiteral("mmain"))->actions())
@@ -194,8 +193,7 @@ void MainWindowTest::nothingIsDrawnBeforeRunAndAMenuChoiceDrawsNothing() {
 void MainWindowTest::runAnimates503FramesOntoTheScreenAndTheLastOneStays() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
     QTest::mouseClick(runButtonOf(window), Qt::LeftButton);
     QVERIFY(w.timer.isEnabled());
     QCoreApplication::processEvents(); // the pressed button and the hub bar shown
@@ -225,8 +223,7 @@ void MainWindowTest::everyFrameReachesTheScreenWholeAndNothingStaleStays() {
     // clear took away, whatever the shape before and after (a long blade, eight short ones).
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
     const DrawingArea& picture = *pictureOf(window);
     runButtonOf(window)->click();
     QCoreApplication::processEvents();
@@ -243,8 +240,7 @@ void MainWindowTest::everyFrameReachesTheScreenWholeAndNothingStaleStays() {
 void MainWindowTest::resizingLeavesThePictureAlone() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
     runButtonOf(window)->click();
     w.timer.fire();
     w.timer.fire();
@@ -265,8 +261,7 @@ void MainWindowTest::resizingLeavesThePictureAlone() {
 void MainWindowTest::aTickFallingDueInTheYieldDoesNotNest() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
 
     const qreal ratio = pictureOf(window)->image().devicePixelRatio();
     QImage inYield, afterDueTick;
@@ -287,8 +282,7 @@ void MainWindowTest::aTickFallingDueInTheYieldDoesNotNest() {
 void MainWindowTest::runClickedInTheYieldRestartsTheRotorNotTheTimer() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
     runButtonOf(window)->click();
     for (int i = 0; i < 502; ++i)
         w.timer.fire();
@@ -302,8 +296,7 @@ void MainWindowTest::runClickedInTheYieldRestartsTheRotorNotTheTimer() {
 void MainWindowTest::aCloseInsideTheYieldEndsTheTickWithoutTouchingTheWindow() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
 
     QImage atClose;
     w.inYield([&] {
