@@ -252,6 +252,10 @@ TEST(ImageSurface, StrokesDrawnAtThePresentComeOutAsStrokesPresentedOneByOne) {
         s.Line(0, 0, 9, 9), s.Cls(), step();
         s.setForeColor(0x000000FF), s.Line(-9, -9, 9, -9);
     }));
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& step) { // a new pen after a presented clear
+        s.Cls(), s.setForeColor(0x000000FF), s.Line(-9, -9, 9, -9), step();
+        s.Cls(), s.setForeColor(0x0000FF00), s.Line(-9, 9, 9, 9);
+    }));
     EXPECT_TRUE(same([](ImageSurface& s, const auto& step) {
         s.Cls();
         for (int i = 0; i < 5000; ++i) {
