@@ -166,6 +166,7 @@ TEST(ImageSurface, ChangingTheRatioRedrawsWhatIsOnTheImageCrisply) {
     a->setForeColor(0x0000FF00);
     a->Cls();
     a->Line(-5, 5, 5, 5);
+    a->present(); // on the image before the change
     a->setForeColor(0x00FFFFFF);
     a->setDevicePixelRatio(2);
     RotorArea direct(2);
