@@ -22,8 +22,8 @@ int main(int argc, char* argv[]) {
     // entry's name, and so is the class in the X11 window's WM_CLASS, which Qt takes from the
     // application name (its instance part stays the binary's name). Where Qt names the program
     // to people it takes the display name; being the window's title, it adds nothing to it.
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.rotavel.RotavelMotion"));
-    QCoreApplication::setApplicationName(QStringLiteral("io.github.rotavel.RotavelMotion"));
+    QGuiApplication::setDesktopFileName(QStringLiteral(ROTAVEL_APP_ID));
+    QCoreApplication::setApplicationName(QStringLiteral(ROTAVEL_APP_ID));
     QGuiApplication::setApplicationDisplayName(QStringLiteral("Rotavel Motion"));
 
     rotavel::app::chooseUtf8CharacterType();

@@ -211,28 +211,56 @@ QSocketNotifier* wakeups(const rotavel::ui::AnimationTimer& timer) {
     return timer.findChild<QSocketNotifier*>();
 }
 
-Run animate(rotavel::ui::MainWindow& window, const rotavel::ui::AnimationTimer& ticks,
-            pid_t server) {
+// The window's own kind of timer, handed to the window and watched from here: `inTick` says
+// whether the window is in a tick (perhaps in its yield) when the timer's activations come.
+class WatchedTimer final : public rotavel::surface::Timer {
+public:
+    explicit WatchedTimer(QObject* parent) : timer(parent) {
+        timer.setTickHandler([this] {
+            m_inTick = true;
+            deliverTick();
+            m_inTick = false;
+        });
+    }
+    void setEnabled(bool on) override { timer.setEnabled(on); }
+    bool isEnabled() const override { return timer.isEnabled(); }
+    bool inTick() const { return m_inTick; }
+
+    rotavel::ui::AnimationTimer timer;
+
+private:
+    bool m_inTick = false;
+};
+
+// The window's parts as anyone finds them: by their names.
+rotavel::ui::DrawingArea* pictureOf(const rotavel::ui::MainWindow& window) {
+    return window.findChild<rotavel::ui::DrawingArea*>(QStringLiteral("Picture1"));
+}
+QPushButton* runButtonOf(const rotavel::ui::MainWindow& window) {
+    return window.findChild<QPushButton*>(QStringLiteral("Command1"));
+}
+
+Run animate(rotavel::ui::MainWindow& window, const WatchedTimer& ticks, pid_t server) {
     Run run;
     std::vector<Clock::time_point> starts;
     starts.reserve(600);
     QEventLoop loop;
     double pixels = 0;
-    Watch picturePaints(window.picture(), QEvent::Paint, [&](QEvent* event) {
+    Watch picturePaints(pictureOf(window), QEvent::Paint, [&](QEvent* event) {
         for (const QRect& r : static_cast<QPaintEvent*>(event)->region())
             pixels += double(r.width()) * r.height();
     });
-    Watch buttonPaints(window.runButton(), QEvent::Paint, [&](QEvent*) { ++run.buttonPaints; });
+    Watch buttonPaints(runButtonOf(window), QEvent::Paint, [&](QEvent*) { ++run.buttonPaints; });
     // A period that ends inside a frame's yield is held and drawn after that frame, as part of it:
     // what happens while a tick runs is no tick of its own here.
-    QSocketNotifier* const timer = wakeups(ticks);
+    QSocketNotifier* const timer = wakeups(ticks.timer);
     Watch tickStarts(timer, QEvent::SockAct, [&](QEvent*) {
-        if (!ticks.isTicking())
+        if (!ticks.inTick())
             starts.push_back(Clock::now());
     });
     // Connected after the window's own handler: runs as each tick returns.
     const auto connection = QObject::connect(timer, &QSocketNotifier::activated, &loop, [&] {
-        if (ticks.isTicking())
+        if (ticks.inTick())
             return;
         if (!starts.empty())
             run.frames.push_back(msBetween(starts.back(), Clock::now()));
@@ -241,7 +269,7 @@ Run animate(rotavel::ui::MainWindow& window, const rotavel::ui::AnimationTimer& 
     });
 
     const Meter meter(server);
-    window.runButton()->click();
+    runButtonOf(window)->click();
     loop.exec();
     QObject::disconnect(connection);
 
@@ -260,9 +288,9 @@ Run toolkitAlone(rotavel::ui::MainWindow& window, pid_t server) {
     Run run;
     rotavel::ui::AnimationTimer ticks(nullptr);
     QEventLoop loop;
-    const QRect patch(window.picture()->contentsRect().center(), QSize(kPatch, kPatch));
+    const QRect patch(pictureOf(window)->contentsRect().center(), QSize(kPatch, kPatch));
     ticks.setTickHandler([&] {
-        window.picture()->update(patch);
+        pictureOf(window)->update(patch);
         if (++run.ticks == kRunTicks) {
             ticks.setEnabled(false);
             loop.quit();
@@ -318,10 +346,10 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
     const Clock::time_point appCreated = Clock::now();
-    rotavel::ui::AnimationTimer timer(&app); // the window's own kind, watched from here
+    WatchedTimer timer(&app);
     rotavel::ui::MainWindow window(&timer);
     const Clock::time_point windowCreated = Clock::now();
-    if (!wakeups(timer)) {
+    if (!wakeups(timer.timer)) {
         std::fprintf(stderr, "window_timing: the timer has no timerfd to watch\n");
         return 1;
     }
@@ -332,7 +360,7 @@ int main(int argc, char* argv[]) {
                 action->trigger();
     }
     bool painted = false;
-    Watch firstPaint(window.picture(), QEvent::Paint, [&](QEvent*) { painted = true; });
+    Watch firstPaint(pictureOf(window), QEvent::Paint, [&](QEvent*) { painted = true; });
     window.show();
     while (!painted)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -340,9 +368,10 @@ int main(int argc, char* argv[]) {
     const double startupMain = msBetween(entered, Clock::now());
     const double startupExec = msSinceExec();
 
-    std::printf("platform %s, device pixel ratio %.2f, %d vanes%s\n",
-                qPrintable(app.platformName()), window.picture()->devicePixelRatioF(),
-                int(window.rotor().nvanes()), busy ? ", other core busy" : "");
+    std::printf("platform %s, device pixel ratio %.2f, %s%s\n", qPrintable(app.platformName()),
+                pictureOf(window)->devicePixelRatioF(),
+                qPrintable(pictureOf(window)->accessibleDescription()),
+                busy ? ", other core busy" : "");
     std::printf("start-up to a shown window: %.0f ms from exec (to 10 ms), %.1f ms from main()"
                 "  [goal < 300 ms: %s]\n",
                 startupExec, startupMain, verdict(startupExec < 300));
@@ -356,7 +385,7 @@ int main(int argc, char* argv[]) {
     waitFor(200); // let the start-up settle
     int idleTicks = 0;
     std::vector<Clock::time_point> wakes;
-    Watch idleTimer(wakeups(timer), QEvent::SockAct, [&](QEvent*) { ++idleTicks; });
+    Watch idleTimer(wakeups(timer.timer), QEvent::SockAct, [&](QEvent*) { ++idleTicks; });
     const auto awake =
         QObject::connect(QAbstractEventDispatcher::instance(), &QAbstractEventDispatcher::awake,
                          [&] { wakes.push_back(Clock::now()); });

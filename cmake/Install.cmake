@@ -11,9 +11,6 @@ include(GNUInstallDirs)
 # package test, must not rebuild the tree under the tests running beside it.
 set(CMAKE_SKIP_INSTALL_ALL_DEPENDENCY ON)
 
-# The reverse-DNS name the desktop knows the program by; the file names in dist/ follow it.
-set(ROTAVEL_APP_ID io.github.rotavel.RotavelMotion)
-
 # The program links only system libraries, found without a search path; the $ORIGIN paths Qt's
 # project set-up adds would only let a stray library beside the binary be loaded instead.
 set_target_properties(rotavel-motion rotor-headless PROPERTIES INSTALL_RPATH "")

@@ -4,10 +4,9 @@
 // The rotor logic: its state, the vane presets, Run, the frame drawn on every tick, and the two
 // plotting routines all drawing goes through.
 //
-// Layering: ui -> scene -> surface. This layer knows nothing of Qt: it draws on a
-// `surface::Surface`, switches a `surface::Timer`, and yields to a `Host` once per frame. The
-// window (ui/) and the headless driver (tools/) each supply the three and forward their events
-// here.
+// It knows nothing of Qt: it draws on a `surface::Surface`, switches a `surface::Timer`, and
+// yields to a `Host` once per frame; the window (ui/) and the headless driver (tools/) each supply
+// the three. The layering is told in the README.
 #pragma once
 
 #include "scene/presets.h"

@@ -8,8 +8,8 @@
 
 namespace rotavel::surface {
 
-// A timer ticked by hand, for tests and the headless driver. Every assignment of `Enabled` is
-// logged when a log is given, even one that changes nothing.
+// A timer ticked by hand: the headless driver's, the page's (its script fires it) and the tests'.
+// Every assignment of `Enabled` is logged when a log is given, even one that changes nothing.
 class ManualTimer final : public Timer {
 public:
     explicit ManualTimer(CallLog* log = nullptr) : m_log(log) {}

@@ -1,18 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-// The drawing area and the animation timer, as the rotor logic sees them.
-//
-// Layering: ui -> scene -> surface, and the pixel engine in surface/raster/ beneath the drawing
-// area. The rotor logic in scene/ draws only through `Surface` and switches the animation on and
-// off only through `Timer`; both are plain C++ so that scene/ never sees Qt. Beside them here stand
-// a recorder that logs every call (recording_surface.h) and a hand-ticked timer (manual_timer.h);
-// in ui/, a real 10 ms timer. The engine (namespace `raster`) realises the drawing area as an
-// off-screen image (raster/image_surface.h), plain C++ as well; on screen the rotor draws on it and
-// the window's drawing area shows it through the engine's one piece that uses QtGui, a view of its
-// pixels as a QImage (raster/qt_image_view.h).
+// The drawing area and the animation timer, as the rotor logic sees them: plain C++, so that
+// scene/ never sees Qt. The layering is told in the README.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace rotavel::surface {
@@ -51,6 +44,18 @@ public:
     // Drawing goes to a persistent image that stays until `Cls`; switching it on again is harmless.
     virtual void setAutoRedraw(bool on) = 0;
     virtual bool autoRedraw() const = 0;
+};
+
+// A drawing area before anything is drawn on it: its size, its background colour and the picture
+// over that colour, and its coordinates until the first `Scale`.
+struct Backdrop {
+    int width = 0, height = 0; // pixels at 96 dots per inch
+    double unitsPerPixel = 1;  // until the first `Scale`, user units from the top-left corner
+    Colour backColor = 0;
+    // Draws the picture into `height` rows of `width` pixels 0xFFRRGGBB, `stride` pixels apart,
+    // that show the background colour, at `ratio` device pixels a pixel. None when null.
+    void (*picture)(std::uint32_t* pixels, std::ptrdiff_t stride, int width, int height,
+                    double ratio) = nullptr;
 };
 
 // Start values shared by every realisation of the drawing area.

@@ -28,8 +28,6 @@ public:
 
     // Who receives the ticks; set once, before the timer is first enabled.
     void setTickHandler(std::function<void()> handler) { m_onTick = std::move(handler); }
-    // Whether a tick is being delivered (the handler is running, perhaps inside its yield).
-    bool isTicking() const { return m_ticking; }
 
 protected:
     // The one entry of every tick, from whatever makes the timer fire.

@@ -20,7 +20,8 @@ constexpr std::size_t kBlock = 1 << 16;
 } // namespace
 
 HeadlessDriver::HeadlessDriver(std::FILE* out, std::FILE* err, bool paint, double devicePixelRatio)
-    : m_out(out), m_err(err), m_image(devicePixelRatio), m_area(m_log, paint ? &m_image : nullptr) {
+    : m_out(out), m_err(err), m_image(scene::kPicture1, devicePixelRatio),
+      m_area(m_log, paint ? &m_image : nullptr) {
     m_timer.setTickHandler([this] { onTick(); });
     m_buffer.reserve(kBlock + 256);
 }
@@ -51,7 +52,7 @@ int HeadlessDriver::run(const Script& script) {
             }
         }
         printCalls();
-        if (m_closed || m_writeFailed)
+        if (m_rotor.isClosed() || m_writeFailed)
             break;
     }
     m_image.present();
@@ -85,7 +86,6 @@ void HeadlessDriver::handle(const Command& c) {
     case Command::Kind::Close:
         event("close");
         m_rotor.close();
-        m_closed = true;
         break;
     default:
         break;
@@ -95,13 +95,13 @@ void HeadlessDriver::handle(const Command& c) {
 void HeadlessDriver::fire(std::uint32_t count) {
     // Only a tick can switch the timer off and only an event can switch it on again, so once a
     // fire finds it off the rest of this command finds it off too.
-    for (std::uint32_t i = 0; i < count && !m_closed && !m_writeFailed; ++i)
+    for (std::uint32_t i = 0; i < count && !m_rotor.isClosed() && !m_writeFailed; ++i)
         if (!m_timer.fire())
             break;
 }
 
 void HeadlessDriver::onTick() {
-    if (m_closed)
+    if (m_rotor.isClosed())
         return; // a tick held behind a close goes with the window
     event("tick");
     m_rotor.tick();
@@ -116,7 +116,7 @@ void HeadlessDriver::processPendingEvents() {
             continue;
         }
         handle({.kind = held.kind, .preset = held.preset});
-        if (m_closed)
+        if (m_rotor.isClosed())
             break; // whatever was held behind the close is dropped with the window
     }
     m_pending.clear();

@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "scene/picture1.h"
 #include "scene/rotor.h"
 #include "surface/call_log.h"
 #include "surface/manual_timer.h"
@@ -48,7 +49,6 @@ public:
     // The frame's yield: prints `yield`, then handles every queued event once.
     void processPendingEvents() override;
 
-    const scene::Rotor& rotor() const { return m_rotor; }
     // The image as the last `run` left it, every stroke in it.
     const raster::ImageSurface& image() const { return m_image; }
 
@@ -80,7 +80,6 @@ private:
     scene::Rotor m_rotor{m_area, m_timer, *this};
 
     std::vector<Held> m_pending;
-    bool m_closed = false;
     bool m_writeFailed = false;
     int m_writeErrno = 0;
     std::string m_buffer; // the trace not yet handed to `m_out`

@@ -12,7 +12,8 @@
 
 namespace rotavel::ui {
 
-DrawingArea::DrawingArea(QWidget* parent) : QFrame(parent), m_surface(devicePixelRatioF()) {
+DrawingArea::DrawingArea(QWidget* parent)
+    : QFrame(parent), m_surface(scene::kPicture1, devicePixelRatioF()) {
     setObjectName(QStringLiteral("Picture1"));
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken); // the classic two-pixel sunken edge
     setGeometry(QRect(QPoint(0, 0), kSize));
@@ -28,7 +29,7 @@ void DrawingArea::present() {
     // Band by band: the background between vanes that lie apart is not sent again. The bands are
     // the image's device pixels; the widget takes logical ones, rounded outward.
     const qreal ratio = m_surface.devicePixelRatio();
-    const QRect image(0, 0, raster::ImageSurface::kWidth, raster::ImageSurface::kHeight);
+    const QRect image(0, 0, scene::kPicture1.width, scene::kPicture1.height);
     QRegion changed;
     for (const raster::Rect& band : m_surface.presentedBands()) {
         const QPoint topLeft(int(std::floor(band.x / ratio)), int(std::floor(band.y / ratio)));

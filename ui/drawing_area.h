@@ -3,6 +3,7 @@
 
 #pragma once
 
+#include "scene/picture1.h"
 #include "surface/raster/image_surface.h"
 #include "surface/raster/qt_image_view.h"
 
@@ -27,8 +28,8 @@ class DrawingArea final : public QFrame {
 public:
     // 452 x 430 with its thin sunken border; the interior is the image surface's 448 x 426.
     static constexpr int kBorder = 2;
-    static constexpr QSize kSize{raster::ImageSurface::kWidth + 2 * kBorder,
-                                 raster::ImageSurface::kHeight + 2 * kBorder};
+    static constexpr QSize kSize{scene::kPicture1.width + 2 * kBorder,
+                                 scene::kPicture1.height + 2 * kBorder};
 
     explicit DrawingArea(QWidget* parent = nullptr);
 

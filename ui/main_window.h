@@ -4,8 +4,8 @@
 // The main window, `Form1`: the program's one window, its Run button, vane menu, drawing area and
 // timer, and the wiring of its events to the rotor logic.
 //
-// Layering: ui -> scene -> surface. The rotor logic (scene::Rotor) is plain C++ and knows the
-// window only through three small interfaces, each realised here on Qt Widgets:
+// The rotor logic (scene::Rotor) knows the window only through three small interfaces, each
+// realised here on Qt Widgets (the layering is told in the README):
 //   - surface::Surface by the off-screen persistent image (raster::ImageSurface) that DrawingArea
 //     (`Picture1`) shows: the rotor draws on the image itself, and after each drawing event the
 //     area repaints only the bands of rows that changed;
@@ -46,11 +46,6 @@ public:
     // window.
     explicit MainWindow(surface::Timer* timer = nullptr, QWidget* parent = nullptr);
     ~MainWindow() override;
-
-    // For tests and the timing harness: the state the events act on.
-    const scene::Rotor& rotor() const { return m_rotor; }
-    DrawingArea* picture() const { return m_picture; }
-    QPushButton* runButton() const { return m_run; }
 
 protected:
     bool event(QEvent* event) override;

@@ -5,6 +5,7 @@
 // page's script drives, and the few functions that script calls. Everything runs on the page's
 // one thread, called from the script's event handlers.
 #include "scene/description.h"
+#include "scene/picture1.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/manual_timer.h"
@@ -33,7 +34,7 @@ struct Changed {
 
 // The image's pixels are the canvas's bytes, R, G, B, A, so the canvas takes them where they are.
 struct Page {
-    explicit Page(double ratio) : image(ratio, raster::PixelOrder::Xbgr) {}
+    explicit Page(double ratio) : image(scene::kPicture1, ratio, raster::PixelOrder::Xbgr) {}
 
     raster::ImageSurface image;
     surface::ManualTimer timer;

@@ -9,6 +9,7 @@
 
 #include "counting_allocator.h"
 #include "rotor_rig.h"
+#include "scene/picture1.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/manual_timer.h"
@@ -93,7 +94,7 @@ struct Animator {
         return frames;
     }
 
-    ImageSurface area;
+    ImageSurface area{rotavel::scene::kPicture1};
     ManualTimer timer;
     NoEvents host;
     Rotor rotor{area, timer, host};

@@ -18,6 +18,7 @@ using rotavel::ui::DrawingArea;
 namespace {
 
 using rotavel::testing::PaintCounter;
+using rotavel::testing::showAndWait;
 using rotavel::testing::shownPicture;
 
 // The same few calls of every kind, on any drawing area.
@@ -50,15 +51,14 @@ private slots:
 void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
     // Run once at ratio 1 and once with QT_SCALE_FACTOR=2: the image follows the screen.
     DrawingArea area;
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QVERIFY(showAndWait(area));
     const qreal ratio = area.devicePixelRatioF();
     if (const QByteArray scale = qgetenv("QT_SCALE_FACTOR"); !scale.isEmpty())
         QCOMPARE(ratio, scale.toDouble()); // the second run really is on a denser screen
     QCOMPARE(area.image().devicePixelRatio(), ratio);
     QCOMPARE(area.image().size(), QSize(qCeil(448 * ratio), qCeil(426 * ratio)));
 
-    ImageSurface reference(ratio);
+    ImageSurface reference(rotavel::scene::kPicture1, ratio);
     drawSample(reference);
     reference.present();
     drawSample(area.surface());
@@ -68,8 +68,7 @@ void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
 
 void DrawingAreaTest::aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop() {
     DrawingArea area;
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QVERIFY(showAndWait(area));
     PaintCounter paints(&area);
     QCoreApplication::processEvents();
     const int before = paints.count();
@@ -100,8 +99,7 @@ void DrawingAreaTest::aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop() {
 void DrawingAreaTest::aClearedStrokeLeavesTheScreenWithTheNextFrame() {
     // Frames far apart: each repaint must take in what the clear erased as well as what was drawn.
     DrawingArea area;
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
+    QVERIFY(showAndWait(area));
     ImageSurface& surface = area.surface();
     surface.Scale(-13, -18, 13, 13);
     surface.setDrawWidth(4);
@@ -127,9 +125,8 @@ void DrawingAreaTest::showsThePixelsOfThePlainImageSurface_data() {
 void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
     QFETCH(int, preset);
     DrawingArea area;
-    area.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&area));
-    ImageSurface plain(area.devicePixelRatioF());
+    QVERIFY(showAndWait(area));
+    ImageSurface plain(rotavel::scene::kPicture1, area.devicePixelRatioF());
     rotavel::testing::Animation onScreen(area.surface(), rotavel::scene::kPresets[preset]);
     rotavel::testing::Animation offScreen(plain, rotavel::scene::kPresets[preset]);
     for (int tick = 1; tick <= 503; ++tick) {
@@ -140,7 +137,8 @@ void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
         plain.present();
         area.present();
         const QImage shown = area.grab(QRect(QPoint(DrawingArea::kBorder, DrawingArea::kBorder),
-                                             QSize(ImageSurface::kWidth, ImageSurface::kHeight)))
+                                             QSize(rotavel::scene::kPicture1.width,
+                                                   rotavel::scene::kPicture1.height)))
                                  .toImage();
         const rotavel::raster::PixelBuffer& pixels = plain.image();
         QCOMPARE(shown.size(), QSize(pixels.width(), pixels.height()));

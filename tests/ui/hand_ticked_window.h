@@ -10,10 +10,37 @@
 
 #include <QBackingStore>
 #include <QImage>
+#include <QPushButton>
+#include <QTest>
 #include <functional>
 #include <utility>
 
 namespace rotavel::testing {
+
+// Shows `widget` and waits for the screen to have it; false when it never came.
+[[nodiscard]] inline bool showAndWait(QWidget& widget) {
+    widget.show();
+    return QTest::qWaitForWindowExposed(&widget);
+}
+
+// The window's parts as a user and a screen reader find them: by their names.
+inline ui::DrawingArea* pictureOf(const ui::MainWindow& window) {
+    return window.findChild<ui::DrawingArea*>(QStringLiteral("Picture1"));
+}
+inline QPushButton* runButtonOf(const ui::MainWindow& window) {
+    return window.findChild<QPushButton*>(QStringLiteral("Command1"));
+}
+
+// The picture a rotor of `nvanes` vanes of half-length `bladelen` shows after Run and `frames`
+// frames, drawn apart from any window at `ratio`.
+inline QImage framePicture(int nvanes, double bladelen, int frames, qreal ratio) {
+    raster::ImageSurface area(scene::kPicture1, ratio);
+    Animation animation(area, scene::Preset{"", "", std::int16_t(nvanes), bladelen});
+    for (int i = 0; i < frames; ++i)
+        animation.timer.fire();
+    area.present();
+    return raster::qImageView(area.image()).copy();
+}
 
 // The main window on a hand-ticked timer: a test fires its frames and waits on nothing.
 struct HandTickedWindow {

@@ -23,12 +23,17 @@ namespace {
 
 // The drawing area's image as it is before anything is drawn.
 QImage blankPicture(const MainWindow& window) {
-    const rotavel::raster::ImageSurface blank(window.picture()->devicePixelRatioF());
+    const rotavel::raster::ImageSurface blank(
+        rotavel::scene::kPicture1, rotavel::testing::pictureOf(window)->image().devicePixelRatio());
     return rotavel::raster::qImageView(blank.image()).copy();
 }
 
+using rotavel::testing::framePicture;
 using rotavel::testing::HandTickedWindow;
 using rotavel::testing::PaintCounter;
+using rotavel::testing::pictureOf;
+using rotavel::testing::runButtonOf;
+using rotavel::testing::showAndWait;
 using rotavel::testing::shownPicture;
 
 bool isWhite(QRgb pixel) {
@@ -61,8 +66,7 @@ void MainWindowTest::initTestCase() {
 
 void MainWindowTest::theWindowHasItsStoredLayout() {
     MainWindow window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
 
     QCOMPARE(window.objectName(), QStringLiteral("Form1"));
     QCOMPARE(window.windowTitle(), QStringLiteral("Rotavel Motion"));
@@ -142,7 +146,8 @@ void MainWindowTest::theMenuOffersTheSevenPresetsInOrder() {
     QFETCH(int, nvanes);
     QFETCH(double, bladelen);
 
-    MainWindow window;
+    HandTickedWindow w;
+    MainWindow& window = w.window;
     auto* menu = window.findChild<QMenu*>(QStringLiteral("mmain"));
     QVERIFY(menu);
     QCOMPARE(menu->title(), QStringLiteral("Choose #Vanes"));
@@ -162,53 +167,54 @@ void MainWindowTest::theMenuOffersTheSevenPresetsInOrder() {
 
     items.at((index + 1) % items.size())->trigger(); // from another preset
     item->trigger();
-    QCOMPARE(window.rotor().nvanes(), nvanes);
-    QCOMPARE(window.rotor().bladelen(), bladelen);
+    runButtonOf(window)->click();
+    w.timer.fire();
+    QCOMPARE(pictureOf(window)->image(),
+             framePicture(nvanes, bladelen, 1, pictureOf(window)->image().devicePixelRatio()));
 }
 
 void MainWindowTest::nothingIsDrawnBeforeRunAndAMenuChoiceDrawsNothing() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    // Loaded before it is shown: the start-up preset, not the menu's "2 Vanes".
-    QCOMPARE(window.rotor().nvanes(), 2);
-    QCOMPARE(window.rotor().bladelen(), 5.5);
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QVERIFY(window.picture()->surface().autoRedraw()); // switched on when first shown
+    QVERIFY(showAndWait(window));
+    QVERIFY(pictureOf(window)->surface().autoRedraw()); // switched on when first shown
 
     for (QAction* item : window.findChild<QMenu*>(QStringLiteral("mmain"))->actions())
         item->trigger();
-    QCOMPARE(window.rotor().nvanes(), 8);
     QCoreApplication::processEvents();
-    QCOMPARE(window.picture()->image(), blankPicture(window));
+    QCOMPARE(pictureOf(window)->image(), blankPicture(window));
     QVERIFY(!w.timer.isEnabled());
+    runButtonOf(window)->click(); // the last choice is the one drawn
+    w.timer.fire();
+    QCOMPARE(pictureOf(window)->image(),
+             framePicture(8, 2, 1, pictureOf(window)->image().devicePixelRatio()));
 }
 
 void MainWindowTest::runAnimates503FramesOntoTheScreenAndTheLastOneStays() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTest::mouseClick(window.runButton(), Qt::LeftButton);
+    QVERIFY(showAndWait(window));
+    QTest::mouseClick(runButtonOf(window), Qt::LeftButton);
     QVERIFY(w.timer.isEnabled());
     QCoreApplication::processEvents(); // the pressed button and the hub bar shown
-    PaintCounter paints(window.picture());
+    PaintCounter paints(pictureOf(window));
     for (int i = 0; i < 3; ++i)
         w.timer.fire();
     QCOMPARE(paints.count(), 3); // each frame shown from its yield, once
     QCOMPARE(3 + w.runToStop(), 503);
-    QVERIFY(window.rotor().angle() > 25.132736);
-    QVERIFY(window.rotor().angle() < 25.132736 + 0.05);
+    // Loaded before it was shown: the start-up vanes, not the menu's "2 Vanes".
+    QCOMPARE(pictureOf(window)->image(),
+             framePicture(2, 5.5, 503, pictureOf(window)->image().devicePixelRatio()));
 
     // Activating the window again, twice, changes nothing on the picture.
-    const QImage last = window.picture()->image().copy();
+    const QImage last = pictureOf(window)->image().copy();
     QVERIFY(last != blankPicture(window));
     QEvent activate(QEvent::WindowActivate);
     QApplication::sendEvent(&window, &activate);
     QApplication::sendEvent(&window, &activate);
     QCoreApplication::processEvents();
-    QVERIFY(window.picture()->surface().autoRedraw());
-    QCOMPARE(window.picture()->image(), last);
+    QVERIFY(pictureOf(window)->surface().autoRedraw());
+    QCOMPARE(pictureOf(window)->image(), last);
     QVERIFY(!w.timer.isEnabled());
 }
 
@@ -217,10 +223,9 @@ void MainWindowTest::everyFrameReachesTheScreenWholeAndNothingStaleStays() {
     // clear took away, whatever the shape before and after (a long blade, eight short ones).
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    const DrawingArea& picture = *window.picture();
-    window.runButton()->click();
+    QVERIFY(showAndWait(window));
+    const DrawingArea& picture = *pictureOf(window);
+    runButtonOf(window)->click();
     QCoreApplication::processEvents();
     QCOMPARE(shownPicture(picture, picture.image()), picture.image()); // the hub bar
     for (const char* item : {"oone", "eeight", "oone", "mvn1"}) {
@@ -235,13 +240,12 @@ void MainWindowTest::everyFrameReachesTheScreenWholeAndNothingStaleStays() {
 void MainWindowTest::resizingLeavesThePictureAlone() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.runButton()->click();
+    QVERIFY(showAndWait(window));
+    runButtonOf(window)->click();
     w.timer.fire();
     w.timer.fire();
     window.close(); // the frame on screen stays as it is
-    const QImage frame = window.picture()->image().copy();
+    const QImage frame = pictureOf(window)->image().copy();
     const QSize size = window.size();
 
     window.show();
@@ -249,43 +253,42 @@ void MainWindowTest::resizingLeavesThePictureAlone() {
     QTRY_COMPARE(window.centralWidget()->size().width(), 200);
     window.resize(size);
     QTRY_COMPARE(window.size(), size);
-    QCOMPARE(window.picture()->geometry(), QRect(0, 0, 452, 430));
-    QCOMPARE(window.picture()->image(), frame);
-    QTRY_COMPARE(shownPicture(*window.picture(), frame), frame);
+    QCOMPARE(pictureOf(window)->geometry(), QRect(0, 0, 452, 430));
+    QCOMPARE(pictureOf(window)->image(), frame);
+    QTRY_COMPARE(shownPicture(*pictureOf(window), frame), frame);
 }
 
 void MainWindowTest::aTickFallingDueInTheYieldDoesNotNest() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
 
-    double inYield = -1, afterDueTick = -1;
+    const qreal ratio = pictureOf(window)->image().devicePixelRatio();
+    QImage inYield, afterDueTick;
     w.inYield([&] {
-        inYield = window.rotor().angle();
+        inYield = pictureOf(window)->image().copy();
         QVERIFY(w.timer.fire()); // falls due right now
-        afterDueTick = window.rotor().angle();
+        afterDueTick = pictureOf(window)->image().copy();
     });
-    window.runButton()->click();
+    runButtonOf(window)->click();
     w.timer.fire();
-    QCOMPARE(inYield, 0.05);
-    QCOMPARE(afterDueTick, inYield);                  // no frame drawn inside the frame
-    QCOMPARE(window.rotor().angle(), inYield + 0.05); // but one right after it
-    QCOMPARE(shownPicture(*window.picture(), window.picture()->image()), window.picture()->image());
+    QCOMPARE(inYield, framePicture(2, 5.5, 1, ratio));
+    QCOMPARE(afterDueTick, inYield); // no frame drawn inside the frame
+    QCOMPARE(pictureOf(window)->image(), framePicture(2, 5.5, 2, ratio)); // but one right after
+    QCOMPARE(shownPicture(*pictureOf(window), pictureOf(window)->image()),
+             pictureOf(window)->image());
 }
 
 void MainWindowTest::runClickedInTheYieldRestartsTheRotorNotTheTimer() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
-    window.runButton()->click();
+    QVERIFY(showAndWait(window));
+    runButtonOf(window)->click();
     for (int i = 0; i < 502; ++i)
         w.timer.fire();
 
-    w.inYield([&] { window.runButton()->click(); });
+    w.inYield([&] { runButtonOf(window)->click(); });
     w.timer.fire(); // the 503rd, whose stop test now finds a fresh run
-    QCOMPARE(window.rotor().angle(), 0.0);
     QVERIFY(w.timer.isEnabled());
     QCOMPARE(w.runToStop(), 503);
 }
@@ -293,28 +296,26 @@ void MainWindowTest::runClickedInTheYieldRestartsTheRotorNotTheTimer() {
 void MainWindowTest::aCloseInsideTheYieldEndsTheTickWithoutTouchingTheWindow() {
     HandTickedWindow w;
     MainWindow& window = w.window;
-    window.show();
-    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QVERIFY(showAndWait(window));
 
     QImage atClose;
     w.inYield([&] {
         // What a window manager's close button does, arriving between drawing and stop test.
         QVERIFY(window.close());
-        atClose = window.picture()->image().copy();
+        atClose = pictureOf(window)->image().copy();
     });
-    window.runButton()->click();
+    runButtonOf(window)->click();
     w.timer.fire();
 
-    QVERIFY(window.rotor().isClosed());
     QVERIFY(!window.isVisible());
     QVERIFY(!w.timer.isEnabled());
-    QCOMPARE(window.picture()->image(), atClose);
+    QCOMPARE(pictureOf(window)->image(), atClose);
 
     // A tick that was already on its way draws nothing either.
     w.timer.setEnabled(true);
     QVERIFY(w.timer.fire());
     QCoreApplication::processEvents();
-    QCOMPARE(window.picture()->image(), atClose);
+    QCOMPARE(pictureOf(window)->image(), atClose);
 }
 
 QTEST_MAIN(MainWindowTest)

@@ -6,6 +6,7 @@
 // the same frame with the QPainter reference rasteriser. A table at the end gives the medians side
 // by side with the speed-up.
 #include "rotor_rig.h"
+#include "scene/picture1.h"
 #include "scene/presets.h"
 #include "scene/rotor.h"
 #include "surface/raster/image_surface.h"
@@ -42,8 +43,9 @@ void frame(benchmark::State& state, Renderer renderer) {
     const double ratio = double(state.range(1));
     const auto surface =
         renderer == Renderer::Fast
-            ? std::make_unique<ImageSurface>(ratio)
-            : std::make_unique<ImageSurface>(std::make_unique<PainterRasteriser>(), ratio);
+            ? std::make_unique<ImageSurface>(rotavel::scene::kPicture1, ratio)
+            : std::make_unique<ImageSurface>(rotavel::scene::kPicture1,
+                                             std::make_unique<PainterRasteriser>(), ratio);
     ImageSurface& area = *surface;
     Animation animation(area, presetOf(vanes));
     rotavel::scene::Rotor& rotor = animation.rotor;

@@ -6,6 +6,7 @@
 // executable links the counting allocator to count every `new`.
 #include "counting_allocator.h"
 #include "rotor_rig.h"
+#include "scene/picture1.h"
 #include "scene/presets.h"
 #include "surface/raster/image_surface.h"
 
@@ -27,7 +28,7 @@ using rotavel::testing::Animation;
 class Frames {
 public:
     Frames(const rotavel::scene::Preset& preset, double ratio)
-        : m_area(ratio), m_animation(m_area, preset) {}
+        : m_area(rotavel::scene::kPicture1, ratio), m_animation(m_area, preset) {}
 
     void frames(int count) {
         for (int i = 0; i < count; ++i) {

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
+#include "scene/picture1.h"
 #include "surface/raster/image_surface.h"
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 using rotavel::raster::ImageSurface;
 using rotavel::raster::PixelOrder;
 using rotavel::raster::Rect;
+using rotavel::scene::kPicture1;
 
 namespace {
 
@@ -24,7 +26,7 @@ constexpr std::uint32_t kGreen = 0xFF00FF00;
 class RotorArea {
 public:
     explicit RotorArea(double ratio = 1, PixelOrder order = PixelOrder::Xrgb)
-        : m_area(ratio, order) {
+        : m_area(kPicture1, ratio, order) {
         m_area.Scale(-13, -18, 13, 13);
     }
     ImageSurface* operator->() { return &m_area; }
@@ -46,7 +48,7 @@ int red(std::uint32_t pixel) {
 
 int rowsWithGreen(RotorArea& a, int x) {
     int rows = 0;
-    for (int y = 0; y < ImageSurface::kHeight; ++y)
+    for (int y = 0; y < kPicture1.height; ++y)
         rows += ((a.at(x, y) >> 8) & 0xFF) > 128 && (a.at(x, y) & 0xFF) < 96;
     return rows;
 }
@@ -125,7 +127,7 @@ TEST(ImageSurface, LineToStartsAtTheCurrentPoint) {
 }
 
 TEST(ImageSurface, DefaultCoordinatesAreTwipsUntilScaled) {
-    ImageSurface a;
+    ImageSurface a(kPicture1);
     a.setDrawWidth(4);
     a.setForeColor(0x00FFFFFF);
     a.PSet(1500, 3000); // 100, 200 pixels
@@ -164,6 +166,7 @@ TEST(ImageSurface, ChangingTheRatioRedrawsWhatIsOnTheImageCrisply) {
     a->setForeColor(0x0000FF00);
     a->Cls();
     a->Line(-5, 5, 5, 5);
+    a->present(); // on the image before the change
     a->setForeColor(0x00FFFFFF);
     a->setDevicePixelRatio(2);
     RotorArea direct(2);
@@ -203,7 +206,7 @@ TEST(ImageSurface, TheCanvasOrderHoldsTheSamePictureWithRedAndBlueSwapped) {
 // What `present` reports when nothing else tells the window what changed: a new or re-rendered
 // image is all news, an idle one none, and a clear reports the pixels it erased.
 TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyErased) {
-    const Rect whole{0, 0, ImageSurface::kWidth, ImageSurface::kHeight};
+    const Rect whole{0, 0, kPicture1.width, kPicture1.height};
     RotorArea a;
     EXPECT_EQ(a->present(), whole) << "a new image";
     EXPECT_TRUE(a->present().empty()) << "nothing changed";
@@ -228,39 +231,38 @@ TEST(ImageSurface, PresentReportsNewImagesWholeIdleOnesEmptyAndClearsWhereTheyEr
     EXPECT_TRUE(a->present().empty()) << "the same ratio changes nothing";
 }
 
-// Strokes wait for the next present and then come out as the same strokes drawn at once do: in
-// the pen of their own moment, after a clear that dropped what waited, and past the end of the
-// log, where they are drawn at once behind what waits.
-TEST(ImageSurface, StrokesDrawnAtThePresentComeOutAsStrokesDrawnAtOnce) {
-    RotorArea later, atOnce;
-    // `draw` on both, each clearing with the function it is given: the second's leaves a full log
-    // behind, so that what follows is drawn at once. Then both are presented.
+// Strokes wait for the next present and then come out as the same strokes presented one by one
+// do: in the pen of their own moment, after a clear that dropped what waited, and in a long run
+// of them.
+TEST(ImageSurface, StrokesDrawnAtThePresentComeOutAsStrokesPresentedOneByOne) {
+    RotorArea later, stepwise;
+    // `draw` on both, the second presenting at every `step`. Then both are presented.
     const auto same = [&](const auto& draw) {
-        draw(*later.operator->(), [&] { later->Cls(); });
-        draw(*atOnce.operator->(), [&] {
-            atOnce->Cls();
-            for (std::size_t i = 0; i < ImageSurface::kReplayLimit; ++i)
-                atOnce->setDrawWidth(atOnce->drawWidth());
-        });
+        draw(*later.operator->(), [] {});
+        draw(*stepwise.operator->(), [&] { stepwise->present(); });
         later->present();
-        atOnce->present();
-        return later->image() == atOnce->image();
+        stepwise->present();
+        return later->image() == stepwise->image();
     };
-    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
-        clear();
-        s.setDrawWidth(4), s.setForeColor(0x0000FF00), s.Line(-5, 5, 5, 5);
-        s.setDrawWidth(1), s.setForeColor(0x00FFFFFF), s.Line(-5, -5), s.PSet(8, 8);
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& step) {
+        s.Cls(), step();
+        s.setDrawWidth(4), s.setForeColor(0x0000FF00), s.Line(-5, 5, 5, 5), step();
+        s.setDrawWidth(1), s.setForeColor(0x00FFFFFF), s.Line(-5, -5), step(), s.PSet(8, 8);
     }));
-    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
-        s.Line(0, 0, 9, 9), clear();
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& step) {
+        s.Line(0, 0, 9, 9), s.Cls(), step();
         s.setForeColor(0x000000FF), s.Line(-9, -9, 9, -9);
     }));
-    EXPECT_TRUE(same([](ImageSurface& s, const auto& clear) {
-        clear();
-        for (std::size_t i = 0; i < ImageSurface::kReplayLimit + 8; ++i) {
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& step) { // a new pen after a presented clear
+        s.Cls(), s.setForeColor(0x000000FF), s.Line(-9, -9, 9, -9), step();
+        s.Cls(), s.setForeColor(0x0000FF00), s.Line(-9, 9, 9, 9);
+    }));
+    EXPECT_TRUE(same([](ImageSurface& s, const auto& step) {
+        s.Cls();
+        for (int i = 0; i < 5000; ++i) {
             s.Line(float(i % 7) - 3, float(i % 11) - 5);
-            if (i == ImageSurface::kReplayLimit - 4) // a new pen just before the log is full
-                s.setDrawWidth(3), s.setForeColor(0x0000FFFF);
+            if (i % 997 == 0) // a new pen now and then
+                s.setDrawWidth(1 + i % 3), s.setForeColor(0x0000FFFF ^ std::uint32_t(i)), step();
         }
     }));
 }

@@ -4,6 +4,7 @@
 // The image surface's rasteriser against the QPainter reference it replaced, and against what
 // makes it fast: strokes held back in a coverage mask, clearing only what was drawn.
 #include "rotor_rig.h"
+#include "scene/picture1.h"
 #include "scene/presets.h"
 #include "surface/call_log.h"
 #include "surface/raster/image_surface.h"
@@ -21,6 +22,7 @@
 
 using namespace rotavel::surface;
 using namespace rotavel::raster;
+using rotavel::scene::kPicture1;
 using rotavel::testing::Animation;
 using rotavel::testing::presetOf;
 
@@ -52,7 +54,7 @@ void draw(const std::vector<Call>& frame, Surface& area) {
 }
 
 std::unique_ptr<ImageSurface> referenceSurface(qreal ratio) {
-    return std::make_unique<ImageSurface>(std::make_unique<PainterRasteriser>(), ratio);
+    return std::make_unique<ImageSurface>(kPicture1, std::make_unique<PainterRasteriser>(), ratio);
 }
 
 // A stroke as it lands on the image: device pixels, radius, colour.
@@ -148,7 +150,7 @@ int strayPixels(const std::vector<bool>& a, const std::vector<bool>& b, int w, i
 }
 
 QImage backgroundAt(qreal ratio) {
-    return qImageView(ImageSurface(ratio).image()).copy();
+    return qImageView(ImageSurface(kPicture1, ratio).image()).copy();
 }
 
 // The image with every stroke drawn so far, as the window shows it: a view of its pixels.
@@ -159,7 +161,7 @@ QImage shown(ImageSurface& area) {
 
 // User units are the area's logical pixels, and the pen is as given.
 void inPixels(Surface& area, int width, Colour colour) {
-    area.Scale(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+    area.Scale(0, 0, kPicture1.width, kPicture1.height);
     area.setDrawWidth(width);
     area.setForeColor(colour);
 }
@@ -180,7 +182,7 @@ TEST(SpanRasteriser, DrawsEveryPresetAsTheQPainterReferenceDoes) {
                 SCOPED_TRACE(testing::Message()
                              << preset.nvanes << " vanes, tick " << ticks << ", ratio " << ratio);
                 const std::vector<Call> frame = frameAt(preset.nvanes, ticks);
-                ImageSurface fast(ratio);
+                ImageSurface fast(kPicture1, ratio);
                 const auto reference = referenceSurface(ratio);
                 draw(frame, fast);
                 draw(frame, *reference);
@@ -240,7 +242,7 @@ TEST(SpanRasteriser, PresentedBandsHoldEveryPixelAFrameChanged) {
     for (const qreal ratio : {1.0, 1.5, 2.0}) {
         for (const auto& preset : rotavel::scene::kPresets) {
             SCOPED_TRACE(testing::Message() << preset.nvanes << " vanes, ratio " << ratio);
-            ImageSurface area(ratio);
+            ImageSurface area(kPicture1, ratio);
             Animation animation(area, preset);
             QImage before = shown(area).copy();
             long outside = 0, presentedArea = 0, boundsArea = 0;
@@ -302,7 +304,8 @@ TEST(SpanRasteriser, JoinsOfConsecutivePiecesLeaveNoBeads) {
         return worst;
     };
     for (const qreal ratio : {1.0, 2.0}) {
-        EXPECT_LE(beads([&] { return std::make_unique<ImageSurface>(ratio); }), 2) << ratio;
+        EXPECT_LE(beads([&] { return std::make_unique<ImageSurface>(kPicture1, ratio); }), 2)
+            << ratio;
         EXPECT_GT(beads([&] { return referenceSurface(ratio); }), 20) << "the reference beads";
     }
 }
@@ -310,7 +313,7 @@ TEST(SpanRasteriser, JoinsOfConsecutivePiecesLeaveNoBeads) {
 // Strokes are held in the mask until the colour changes or the image is read; the order of
 // colours must survive that.
 TEST(SpanRasteriser, LaterColoursLieOverEarlierOnes) {
-    ImageSurface area;
+    ImageSurface area(kPicture1);
     inPixels(area, 6, 0x00FFFFFF);
     area.Line(100, 100, 300, 100);
     area.setForeColor(0x0000FF00);
@@ -327,7 +330,7 @@ TEST(SpanRasteriser, LaterColoursLieOverEarlierOnes) {
 // The window wraps the image once and shows later frames through the same view: the view shares
 // the pixels, while a copy taken from it keeps its own.
 TEST(SpanRasteriser, TheViewShowsLaterFramesAndItsCopiesDoNot) {
-    ImageSurface area(2);
+    ImageSurface area(kPicture1, 2);
     inPixels(area, 4, 0x0000FF00);
     area.Line(10, 10, 400, 400);
     const QImage view = shown(area);
@@ -347,17 +350,17 @@ TEST(SpanRasteriser, TheViewShowsLaterFramesAndItsCopiesDoNot) {
 // the pixel, also where strokes ran off its edges into the mask's spare room.
 TEST(SpanRasteriser, ClearingDropsHeldStrokesAndRestoresEveryDrawnPixel) {
     for (const qreal ratio : {1.0, 1.5, 2.0}) {
-        ImageSurface area(ratio);
+        ImageSurface area(kPicture1, ratio);
         const QImage background = backgroundAt(ratio);
         inPixels(area, 1, 0x00FFFFFF);
         area.Cls(); // the first clear restores every pixel; from here only what was drawn
         for (const int width : {1, 3, 9, 30}) {
             area.setDrawWidth(width);
-            area.Line(ImageSurface::kWidth - 0.5f, -20, ImageSurface::kWidth - 0.5f, 500);
-            area.Line(-20, ImageSurface::kHeight - 0.2f, 500, ImageSurface::kHeight - 0.2f);
-            area.Line(0, 0, ImageSurface::kWidth, ImageSurface::kHeight);
+            area.Line(kPicture1.width - 0.5f, -20, kPicture1.width - 0.5f, 500);
+            area.Line(-20, kPicture1.height - 0.2f, 500, kPicture1.height - 0.2f);
+            area.Line(0, 0, kPicture1.width, kPicture1.height);
             area.Line(-20, 100, 500, 100);
-            area.PSet(ImageSurface::kWidth, 0);
+            area.PSet(kPicture1.width, 0);
             area.setForeColor(width % 2 ? 0x0000FF00 : 0x00FFFFFF);
         }
         const QImage& drawn = shown(area);
@@ -386,7 +389,7 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
     const float inf = std::numeric_limits<float>::infinity();
     const float nan = std::numeric_limits<float>::quiet_NaN();
     const float big = std::numeric_limits<float>::max();
-    ImageSurface area(2);
+    ImageSurface area(kPicture1, 2);
     const QImage background = backgroundAt(2);
     inPixels(area, 2, 0x00FFFFFF);
 
@@ -438,7 +441,7 @@ TEST(SpanRasteriser, ExtremeCoordinatesAndWidthsAreClippedSafely) {
 
     // Widths below one draw a one-pixel line, as a hairline would.
     const auto line = [](int width) {
-        ImageSurface thin;
+        ImageSurface thin(kPicture1);
         inPixels(thin, width, 0x00FFFFFF);
         thin.Line(100, 100, 300, 180);
         return shown(thin).copy();

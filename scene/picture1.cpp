@@ -1,12 +1,12 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-#include "surface/raster/background_picture.h"
+#include "scene/picture1.h"
 
 #include <algorithm>
 #include <cmath>
 
-namespace rotavel::raster {
+namespace rotavel::scene {
 
 namespace {
 
@@ -69,12 +69,14 @@ std::uint32_t shade(int level) {
 
 } // namespace
 
-void drawBackgroundPicture(PixelBuffer& image) {
-    const double r = image.devicePixelRatio();
-    const int width = std::min(image.width(), int(std::ceil(kPictureWidth * r)));
-    const int height = std::min(image.height(), int(std::ceil(kPictureHeight * r)));
+void drawPicture1(std::uint32_t* pixels, std::ptrdiff_t stride, int imageWidth, int imageHeight,
+                  double ratio) {
+    const double r = ratio;
+    const auto row = [&](int y) { return pixels + y * stride; };
+    const int width = std::min(imageWidth, int(std::ceil(kPictureWidth * r)));
+    const int height = std::min(imageHeight, int(std::ceil(kPictureHeight * r)));
     for (int y = 0; y < height; ++y)
-        std::fill_n(image.row(y), width, kCyan);
+        std::fill_n(row(y), width, kCyan);
 
     for (const double cx : kArrowX) {
         const double shaftLeft = (cx - kShaftHalf) * r, shaftRight = (cx + kShaftHalf) * r;
@@ -86,7 +88,7 @@ void drawBackgroundPicture(PixelBuffer& image) {
         const int y0 = std::max(0, int(std::floor(top)));
         const int y1 = std::min(height - 1, int(std::ceil(point)));
         for (int y = y0; y <= y1; ++y) {
-            std::uint32_t* const row = image.row(y);
+            std::uint32_t* const pixel = row(y);
             const double shaftRows = overlap(top, base, y);
             for (int x = x0; x <= x1; ++x) {
                 double covered = shaftRows * overlap(shaftLeft, shaftRight, x);
@@ -94,10 +96,10 @@ void drawBackgroundPicture(PixelBuffer& image) {
                     covered += triangleInPixel(head, x, y);
                 const int level = std::clamp(int(covered * 255 + 0.5), 0, 255);
                 if (level)
-                    row[x] = shade(level);
+                    pixel[x] = shade(level);
             }
         }
     }
 }
 
-} // namespace rotavel::raster
+} // namespace rotavel::scene
