@@ -129,7 +129,8 @@ test-fresh:
 # tests, in an instrumented tree of its own (the preset `coverage`); build-coverage/coverage.txt
 # holds the figures file by file. The page's tests are left out, as the page is not native code;
 # so are the soak, valgrind, the packaging and the release-only hardening check, which cost time
-# and reach no line the others miss.
+# and reach no line the others miss. The instrumented build runs slower, so a test that keeps
+# real time gets one more try.
 COV_BUILD := build-coverage
 $(COV_BUILD)/CMakeCache.txt: $(COV_BUILD)/cmake-args.stamp | deps
 	cmake --preset coverage $(CMAKE_ARGS)
@@ -141,7 +142,7 @@ coverage: deps $(COV_BUILD)/CMakeCache.txt
 	find $(COV_BUILD) -name '*.gcda' -delete
 	@tests/tree_changes.sh >$(COV_BUILD)/tree-before-test
 	cd $(COV_BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'browser|soak|valgrind' \
-	    -E '^(hardening|dist_)'
+	    -E '^(hardening|dist_)' --repeat until-pass:2
 	@tests/tree_changes.sh $(COV_BUILD)/tree-before-test
 	gcovr --root . --filter '(app|scene|surface|ui|tools)/' --exclude-throw-branches \
 	    --exclude-unreachable-branches -j $(JOBS) --print-summary -o $(COV_BUILD)/coverage.txt \

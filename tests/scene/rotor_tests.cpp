@@ -264,12 +264,14 @@ TEST(Rotor, TicksFallingDueInTheYieldWaitForTheRunningTickAndEachFollowsIt) {
     Bench b;
     b.rotor.run();
     b.host.pending = [&] {
+        EXPECT_TRUE(b.timer.isTicking());
         EXPECT_TRUE(b.timer.fire()); // held: must not draw here
         EXPECT_TRUE(b.timer.fire());
         EXPECT_EQ(b.log.calls().back().op, Op::Yield);
     };
     b.log.clear();
     b.timer.fire();
+    EXPECT_FALSE(b.timer.isTicking());
     EXPECT_EQ(b.count(Op::Cls), 3) << "each held tick ran once, after the first";
     EXPECT_EQ(b.count(Op::Yield), 3);
     EXPECT_NEAR(b.rotor.angle(), 0.15, 1e-15);
