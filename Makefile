@@ -28,6 +28,8 @@ PREVIEW_PKGS := imagemagick
 # The fuzzer's runtime for the release's own clang (14 on Debian 12, 19 on 13).
 FUZZ_PKGS    := clang libclang-rt-dev
 FRESH_PKGS   := mmdebstrap git
+# Line and branch coverage of the program's own code.
+COVERAGE_PKGS := gcovr
 # The page: Debian's WebAssembly toolchain, and the browser and client its tests drive.
 WEB_PKGS     := emscripten node-acorn python3
 BROWSER_PKGS := chromium chromium-driver python3-selenium python3-pil
@@ -35,7 +37,7 @@ BROWSER_PKGS := chromium chromium-driver python3-selenium python3-pil
 ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
 
 .PHONY: all deps build run test test-sanitize test-fresh soak fuzz bench timing install package \
-        preview clean web web-deps web-serve web-timing FORCE
+        preview clean web web-deps web-serve web-timing coverage FORCE
 
 all: build
 
@@ -134,6 +136,29 @@ test-fresh:
 	  $(SUDO) tests/fresh/test_fresh.sh $$suite || status=1; \
 	done; exit $$status
 
+# Line and branch coverage of the program's own code (app, scene, surface, ui, tools) under the
+# tests, in an instrumented tree of its own (the preset `coverage`); build-coverage/coverage.txt
+# holds the figures file by file. The page's tests are left out, as the page is not native code;
+# so are the soak, valgrind, the packaging and the release-only hardening check, which cost time
+# and reach no line the others miss. The instrumented build runs slower, so a test that keeps
+# real time gets one more try.
+COV_BUILD := build-coverage
+$(COV_BUILD)/CMakeCache.txt: $(COV_BUILD)/cmake-args.stamp | deps
+	cmake --preset coverage $(CMAKE_ARGS)
+	@touch $@
+
+coverage: deps $(COV_BUILD)/CMakeCache.txt
+	@$(MAKE) --no-print-directory deps PKGS="$(COVERAGE_PKGS)"
+	cmake --build --preset coverage -j $(JOBS)
+	find $(COV_BUILD) -name '*.gcda' -delete
+	@tests/tree_changes.sh >$(COV_BUILD)/tree-before-test
+	cd $(COV_BUILD) && ctest --output-on-failure -j $(JOBS) -LE 'browser|soak|valgrind' \
+	    -E '^(hardening|dist_)' --repeat until-pass:2
+	@tests/tree_changes.sh $(COV_BUILD)/tree-before-test
+	gcovr --root . --filter '(app|scene|surface|ui|tools)/' --exclude-throw-branches \
+	    --exclude-unreachable-branches -j $(JOBS) --print-summary -o $(COV_BUILD)/coverage.txt \
+	    $(COV_BUILD)
+
 # The memory soak alone: 1,000 whole animations (ROTOR_SOAK_ANIMATIONS to change).
 soak: build
 	cd $(BUILD) && ctest --output-on-failure -L soak
@@ -160,7 +185,7 @@ preview: build
 	tools/make_preview.sh $(BUILD)/rotor-headless docs/preview.gif
 
 clean:
-	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz $(WEB_BUILD)
+	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz $(WEB_BUILD) $(COV_BUILD)
 
 # The page, built with Debian's emscripten (the preset `web`) into $(WEB_BUILD)/site: index.html,
 # its script and style, rotavel.js and rotavel.wasm.

@@ -1,6 +1,7 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
+#include "expected_presets.h"
 #include "rotor_rig.h"
 
 #include <cmath>
@@ -70,11 +71,15 @@ TEST(Rotor, StartsWithTwoShortVanesStoppedAndUndrawn) {
 }
 
 TEST(Rotor, PresetTableMatchesTheMenu) {
-    ASSERT_EQ(kPresets.size(), 7u);
-    EXPECT_EQ(kPresets[0].caption, "1 vane ");
-    EXPECT_EQ(kPresets[1].caption, "2 Vanes");
-    EXPECT_EQ(findPreset("eeight")->nvanes, 8);
-    EXPECT_EQ(findPreset("mv2")->bladelen, 4.2);
+    const auto& expected = rotavel::testing::expectedPresets();
+    ASSERT_EQ(kPresets.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(kPresets[i].item, expected[i].item);
+        EXPECT_EQ(kPresets[i].caption, expected[i].caption);
+        EXPECT_EQ(kPresets[i].nvanes, expected[i].nvanes);
+        EXPECT_EQ(kPresets[i].bladelen, expected[i].bladelen);
+        EXPECT_EQ(findPreset(expected[i].item), &kPresets[i]);
+    }
     EXPECT_EQ(findPreset("sseven"), nullptr);
 }
 
@@ -99,88 +104,87 @@ TEST(Rotor, RunDrawsTheHubBarInTheInitialPenThenStartsTheTimer) {
     EXPECT_EQ(b.rotor.angle(), 0);
 }
 
-TEST(Rotor, EveryPresetDrawsNPlusOnePassesAndItsLinks) {
-    for (const Preset& p : kPresets) {
-        SCOPED_TRACE(std::string(p.item));
-        Bench b;
-        b.rotor.choose(p);
-        b.rotor.run();
-        b.log.clear();
-        b.timer.fire();
-        const int n = p.nvanes;
-        // cls, the passes, the links, the yield; the timer stays on.
-        EXPECT_EQ(int(b.log.size()), 1 + (n + 1) * kCallsPerPass + linksFor(n) + 1);
-        EXPECT_EQ(b.log.calls().front().op, Op::Cls);
-        EXPECT_EQ(b.log.calls().back().op, Op::Yield);
-        EXPECT_EQ(b.count(Op::PSet), 2 * (n + 1));
-        EXPECT_EQ(b.count(Op::Line), 2 * (n + 1) + linksFor(n));
-        EXPECT_EQ(b.count(Op::Timer), 0);
-        EXPECT_NEAR(b.rotor.angle(), 0.05, 1e-15);
-    }
-}
-
-TEST(Rotor, PassesDrawHubBladeAndPivotInOrderWithTheirPens) {
-    Bench b;
-    b.rotor.choose(*findPreset("tthree"));
-    b.rotor.run();
-    b.log.clear();
-    b.timer.fire();
-    const auto& c = b.log.calls();
-    const double angle = 0.05;
-    for (int i = 0; i <= 3; ++i) {
-        SCOPED_TRACE(i);
-        const std::size_t at = 1 + std::size_t(i) * kCallsPerPass;
-        EXPECT_EQ(formatCall(c[at]), "line -1 0 1 0");
-        EXPECT_EQ(formatCall(c[at + 1]), "pset 1 0");
-        EXPECT_EQ(formatCall(c[at + 65]), "drawwidth 4");
-        EXPECT_EQ(formatCall(c[at + 66]), "forecolor 0x0000FF00");
-        const double theta = i * 6.28318 / 3 + angle, x = 6 * std::cos(theta),
-                     y = 6 * std::sin(theta);
-        const Call blade = c[at + 67];
-        ASSERT_EQ(blade.op, Op::Line);
-        EXPECT_EQ(blade.x1, float(x + 5 * std::cos(theta / 2)));
-        EXPECT_EQ(blade.y2, float(y - 5 * std::sin(theta / 2)));
-        EXPECT_EQ(formatCall(c[at + 68]), "drawwidth 2");
-        EXPECT_EQ(formatCall(c[at + 69]), "forecolor 0x00FFFFFF");
-        ASSERT_EQ(c[at + 70].op, Op::PSet);
-        EXPECT_EQ(c[at + 70].x1, float(x + 2));
-        EXPECT_EQ(c[at + 70].y1, float(y));
-    }
-}
-
-// The hub links end on the hub circle and on the last vane's pivot circle, one on each side of the
-// line from the hub to that pivot; the opposite links reach the pivot circle across the hub.
-TEST(Rotor, LinksJoinTheHubCircleToTheFirstVaneAndOnToTheOppositeOne) {
-    for (const int n : {1, 2, 3, 4, 5, 6, 8}) {
-        SCOPED_TRACE(n);
-        Bench b;
-        b.rotor.choose(Preset{"x", "x", std::int16_t(n), 3});
-        b.rotor.run();
-        for (int t = 0; t < 37; ++t)
-            b.timer.fire();
-        b.log.clear();
-        b.timer.fire();
-        const double a = b.rotor.angle(), theta = n * 6.28318 / n + a;
-        const double px = 6 * std::cos(theta), py = 6 * std::sin(theta);
-        const auto& c = b.log.calls();
-        const std::size_t first = 1 + std::size_t(n + 1) * kCallsPerPass;
-        ASSERT_EQ(c.size(), first + linksFor(n) + 1);
-        for (int k = 0; k < 2; ++k) {
-            const Call link = c[first + k];
-            ASSERT_EQ(link.op, Op::Line);
-            EXPECT_NEAR(std::hypot(link.x1, link.y1), 1, 1e-5);
-            EXPECT_NEAR(std::hypot(link.x2 - px, link.y2 - py), 2, 1e-4);
-            // perpendicular to the hub-to-pivot direction, on opposite sides
-            const double side = (link.x1 * py - link.y1 * px) / 6;
-            EXPECT_NEAR(std::abs(side), 1, 1e-5);
-            EXPECT_EQ(side < 0, k == 0) << "hub links on the wrong sides";
-        }
-        if (linksFor(n) == 4) {
-            const Call out = c[first + 2], back = c[first + 3];
-            EXPECT_NEAR(std::hypot(out.x1 - px, out.y1 - py), 2, 1e-4);
-            EXPECT_NEAR(std::hypot(out.x2 + px, out.y2 + py), 2, 1e-4);
-            EXPECT_NEAR(std::hypot(back.x1 + px, back.y1 + py), 2, 1e-4);
-            EXPECT_NEAR(std::hypot(back.x2 - px, back.y2 - py), 2, 1e-4);
+// A frame: its clear, n + 1 passes of hub bar, hub circle, green 4-wide pen, blade, white 2-wide
+// pen and pivot circle, the links, the yield, the timer left on until the stop. Every point is
+// worked out here from the frame's own formulas, for pass i of n vanes
+// with blade length L at the rotor's angle a:
+//   s = i * 6.28318 / n,   t = s + a,   u = s - a
+//   pivot            (X, Y) = (6 cos t, 6 sin t)
+//   blade ends       (X + L cos(t/2), Y + L sin(t/2)) to (X - L cos(t/2), Y - L sin(t/2))
+//   link points      P+ = (X + 2 sin u, Y + 2 cos t),   P- = (X - 2 sin u, Y - 2 cos t)
+// A pivot circle starts at (X + 2, Y). After the last pass the links join (-Y/6, X/6) to P+ and
+// (Y/6, -X/6) to P-, and for 2, 4 and 6 vanes P- to -P+ and -P- to P+.
+TEST(Rotor, EveryFrameDrawsItsPassesAndLinksWhereTheFormulasPutThem) {
+    struct Point {
+        double x, y;
+    };
+    const auto expectAt = [](float x, float y, Point p, const std::string& what) {
+        EXPECT_NEAR(x, p.x, 1e-4) << what;
+        EXPECT_NEAR(y, p.y, 1e-4) << what;
+    };
+    for (const auto& row : rotavel::testing::expectedPresets()) {
+        for (const int ticks : {1, 38, 251, 503}) {
+            SCOPED_TRACE(row.caption + ", tick " + std::to_string(ticks));
+            Bench b;
+            const Preset preset = row.preset();
+            b.rotor.choose(preset);
+            b.rotor.run();
+            double a = 0;
+            for (int t = 0; t < ticks; ++t) {
+                a += 0.05;
+                b.log.clear();
+                b.timer.fire();
+            }
+            const int n = row.nvanes;
+            const double len = row.bladelen;
+            const auto& c = b.log.calls();
+            ASSERT_EQ(c.size(), 1 + std::size_t(n + 1) * kCallsPerPass + linksFor(n) + 1 +
+                                    (ticks == 503 ? 1 : 0));
+            EXPECT_NEAR(b.rotor.angle(), a, 1e-12);
+            EXPECT_EQ(c.front().op, Op::Cls);
+            EXPECT_EQ(formatCall(c.back()), ticks == 503 ? "timer off" : "yield");
+            EXPECT_EQ(b.count(Op::PSet), 2 * (n + 1));
+            EXPECT_EQ(b.count(Op::Line), 2 * (n + 1) + linksFor(n));
+            Point pivot{}, plus{}, minus{};
+            for (int i = 0; i <= n; ++i) {
+                const double s = i * 6.28318 / n, t = s + a, u = s - a;
+                pivot = {6 * std::cos(t), 6 * std::sin(t)};
+                plus = {pivot.x + 2 * std::sin(u), pivot.y + 2 * std::cos(t)};
+                minus = {pivot.x - 2 * std::sin(u), pivot.y - 2 * std::cos(t)};
+                const Point blade{len * std::cos(t / 2), len * std::sin(t / 2)};
+                const std::size_t at = 1 + std::size_t(i) * kCallsPerPass;
+                const std::string pass = "pass " + std::to_string(i);
+                EXPECT_EQ(formatCall(c[at]), "line -1 0 1 0") << pass;
+                EXPECT_EQ(formatCall(c[at + 1]), "pset 1 0") << pass;
+                EXPECT_EQ(formatCall(c[at + 65]), "drawwidth 4") << pass;
+                EXPECT_EQ(formatCall(c[at + 66]), "forecolor 0x0000FF00") << pass;
+                EXPECT_EQ(formatCall(c[at + 68]), "drawwidth 2") << pass;
+                EXPECT_EQ(formatCall(c[at + 69]), "forecolor 0x00FFFFFF") << pass;
+                ASSERT_EQ(c[at + 67].op, Op::Line) << pass;
+                ASSERT_EQ(c[at + 70].op, Op::PSet) << pass;
+                const Call& bladeLine = c[at + 67];
+                expectAt(bladeLine.x1, bladeLine.y1, {pivot.x + blade.x, pivot.y + blade.y},
+                         pass + ": blade's first end");
+                expectAt(bladeLine.x2, bladeLine.y2, {pivot.x - blade.x, pivot.y - blade.y},
+                         pass + ": blade's second end");
+                expectAt(c[at + 70].x1, c[at + 70].y1, {pivot.x + 2, pivot.y},
+                         pass + ": pivot circle");
+            }
+            const std::size_t links = 1 + std::size_t(n + 1) * kCallsPerPass;
+            const std::vector<std::pair<Point, Point>> expected = {
+                {{-pivot.y / 6, pivot.x / 6}, plus},
+                {{pivot.y / 6, -pivot.x / 6}, minus},
+                {minus, {-plus.x, -plus.y}},
+                {{-minus.x, -minus.y}, plus},
+            };
+            for (int k = 0; k < linksFor(n); ++k) {
+                const Call& link = c[links + std::size_t(k)];
+                ASSERT_EQ(link.op, Op::Line);
+                expectAt(link.x1, link.y1, expected[std::size_t(k)].first,
+                         "link " + std::to_string(k) + ": first end");
+                expectAt(link.x2, link.y2, expected[std::size_t(k)].second,
+                         "link " + std::to_string(k) + ": second end");
+            }
         }
     }
 }

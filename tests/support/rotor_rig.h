@@ -10,6 +10,7 @@
 #include "surface/recording_surface.h"
 
 #include <cstddef>
+#include <cstdlib>
 
 namespace rotavel::testing {
 
@@ -20,6 +21,17 @@ inline int runToStop(surface::ManualTimer& timer, int limit = 10000) {
     while (ticks < limit && timer.fire())
         ++ticks;
     return ticks;
+}
+
+// A whole number above 0 from the environment variable `name`, or `fallback` when it is unset or
+// holds anything else: how a long test is made longer or shorter for one run.
+inline long envCount(const char* name, long fallback) {
+    const char* text = std::getenv(name);
+    if (!text || !*text)
+        return fallback;
+    char* end = nullptr;
+    const long value = std::strtol(text, &end, 10);
+    return (*end == '\0' && value > 0) ? value : fallback;
 }
 
 // A frame's yield with no events to handle.

@@ -156,3 +156,25 @@ TEST(Script, NulBytesAndInvalidUtf8AreShownEscapedInTheirLine) {
     };
     EXPECT_EQ(s.errors, expected);
 }
+
+// Every bound of the reader at its limit and one past it: the tick count from 1 to 1000000, the
+// words a line may hold before one is only reported as extra, the bytes of a word a message shows.
+TEST(Script, BoundsHoldAtTheLimitAndNotOnePast) {
+    struct Row {
+        std::string line;
+        std::uint32_t count; // 0: refused
+    };
+    for (const Row& r : {Row{"tick 1", 1}, Row{"tick 0", 0}, Row{"tick 1000000", 1000000},
+                         Row{"tick 1000001", 0}}) {
+        const auto s = parseScript(r.line);
+        ASSERT_EQ(s.ok(), r.count != 0) << r.line;
+        if (r.count) {
+            EXPECT_EQ(s.commands.at(0).count, r.count) << r.line;
+        }
+    }
+    EXPECT_EQ(parseScript("queue menu oone two").errors,
+              (std::vector<ScriptError>{{1, "extra word \"two\" after \"queue menu oone\""}}));
+    const std::string forty(40, 'x');
+    EXPECT_EQ(rotavel::tools::quoted(forty), "\"" + forty + "\"");
+    EXPECT_EQ(rotavel::tools::quoted(forty + "y"), "\"" + forty + "\"...");
+}

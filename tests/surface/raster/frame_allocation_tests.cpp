@@ -4,15 +4,22 @@
 // A running animation allocates nothing: every frame on the image surface, as the timer and the
 // window drive it (tick, then the image read for the screen), leaves the heap alone. This
 // executable links the counting allocator to count every `new`.
+//
+// The soak (ctest -L soak) runs a thousand whole animations, ROTOR_SOAK_ANIMATIONS=<n> to change.
 #include "counting_allocator.h"
 #include "rotor_rig.h"
 #include "scene/picture1.h"
 #include "scene/presets.h"
 #include "surface/raster/image_surface.h"
 
+#include <algorithm>
+#include <array>
+#include <cstdio>
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <malloc.h>
+#include <random>
+#include <unistd.h>
 
 namespace {
 
@@ -30,6 +37,16 @@ public:
     Frames(const rotavel::scene::Preset& preset, double ratio)
         : m_area(rotavel::scene::kPicture1, ratio), m_animation(m_area, preset) {}
 
+    // Chooses `preset`, presses Run and draws until the animation stops; the frames it drew.
+    int animate(const rotavel::scene::Preset& preset) {
+        m_animation.rotor.choose(preset);
+        m_animation.rotor.run();
+        const int drawn = rotavel::testing::runToStop(m_animation.timer, 1000);
+        m_area.present();
+        return drawn;
+    }
+    const rotavel::raster::PixelBuffer& image() const { return m_area.image(); }
+
     void frames(int count) {
         for (int i = 0; i < count; ++i) {
             if (!m_animation.timer.fire())
@@ -45,14 +62,26 @@ private:
     unsigned m_pixels = 0;
 };
 
-// Bytes malloc has handed out and not taken back: catches what Qt allocates without `new`.
-// Under AddressSanitizer malloc is its own and keeps no such count: then this stays zero.
+// Bytes malloc has handed out and not taken back, mapped blocks such as the image's pixels
+// included: catches what Qt allocates without `new`. Under AddressSanitizer malloc is its own and
+// keeps no such count: then this stays zero.
 std::size_t heapInUse() {
 #if defined(__SANITIZE_ADDRESS__)
     return 0;
 #else
-    return mallinfo2().uordblks;
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
 #endif
+}
+
+long long residentBytes() {
+    long long pages = 0, resident = 0;
+    if (std::FILE* statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%lld %lld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * sysconf(_SC_PAGESIZE);
 }
 
 void* volatile g_kept; // so the compiler cannot drop the allocations of the self-check
@@ -96,4 +125,47 @@ TEST(FrameAllocation, TheCounterSeesAllocations) {
     EXPECT_GT(heapInUse(), heapBefore);
     std::free(g_kept);
 #endif
+}
+
+// Whole animations, the preset changed between them in a shuffled order: each stops on its 503rd
+// frame and ends on the picture that preset ended on before, and once every preset has run twice
+// the heap and the resident set stay where they were.
+TEST(Soak, AThousandAnimationsLeaveTheHeapAndResidentMemoryWhereTheyWere) {
+    const auto& presets = rotavel::scene::kPresets;
+    Frames a(presets[0], 1.0);
+    std::array<rotavel::raster::PixelBuffer, presets.size()> lastFrame;
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t p = 0; p < presets.size(); ++p) {
+            ASSERT_EQ(a.animate(presets[p]), 503) << presets[p].caption;
+            if (round == 1) {
+                ASSERT_TRUE(a.image() == lastFrame[p]) << presets[p].caption << " ends otherwise";
+            }
+            lastFrame[p] = a.image();
+        }
+    }
+    std::mt19937 rng(503);
+    std::size_t preset = 0;
+    long wrongLength = 0, otherEnding = 0;
+    const rotavel::testing::HeapCounts before = rotavel::testing::heapCounts();
+    const long long mallocBefore = heapInUse(), residentBefore = residentBytes();
+    long long blocks = 0, bytes = 0, malloced = 0, resident = 0; // the most kept, over before
+    for (long k = rotavel::testing::envCount("ROTOR_SOAK_ANIMATIONS", 1000); k > 0; --k) {
+        preset = (preset + 1 + rng() % (presets.size() - 1)) % presets.size();
+        wrongLength += a.animate(presets[preset]) != 503;
+        otherEnding += a.image() != lastFrame[preset];
+        const rotavel::testing::HeapCounts now = rotavel::testing::heapCounts();
+        blocks = std::max(blocks, now.liveBlocks - before.liveBlocks);
+        bytes = std::max(bytes, now.liveBytes - before.liveBytes);
+        malloced = std::max(malloced, (long long)heapInUse() - mallocBefore);
+        resident = std::max(resident, residentBytes() - residentBefore);
+    }
+    EXPECT_EQ(wrongLength, 0) << "animations that did not stop on their 503rd frame";
+    EXPECT_EQ(otherEnding, 0) << "animations whose last frame differs from the same preset's";
+    // A few blocks of slack cover the toolkit's own lazy caches.
+    EXPECT_LE(blocks, 8) << "operator new blocks kept";
+    EXPECT_LE(bytes, 8 * 1024) << "operator new bytes kept";
+    EXPECT_LE(malloced, 64 * 1024) << "malloc bytes kept";
+    // The resident set moves with the allocator's page handling; a leak of a frame's worth per
+    // animation would still pass a megabyte within the first few.
+    EXPECT_LE(resident, 1024 * 1024) << "resident growth";
 }
