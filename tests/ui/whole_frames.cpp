@@ -4,8 +4,8 @@
 // Every picture the drawing area can show between events, rendered by the headless driver, as the
 // hashes of picture_hash.h: what a screenshot of the real window is checked against.
 //
-//   whole_frames               prints "WHOLE BARLESS LABEL" for every whole frame
-//   whole_frames ITEM          the same for one state: `load` or a menu item's name
+//   whole_frames STATE...      prints "WHOLE BARLESS LABEL" for every whole frame of each state:
+//                              `load` or a menu item's name
 //   whole_frames png FILE...   prints "WHOLE BARLESS FILE" for pictures the driver saved
 //   whole_frames screen SHOT.png [X Y]
 //       prints "WHOLE BARLESS X Y" for the drawing area's interior in a screenshot of the whole
@@ -13,12 +13,11 @@
 //       the background is nowhere
 //
 // A Run starts every run at angle 0 and each tick adds 0.05, so a frame is fixed by the vane count
-// and blade length in force at its tick and by its tick count since the Run: the eight states the
-// rotor can be in (the one load leaves, 2 vanes with 5.5, and the seven presets) times ticks 1 to
-// 503. Labels read `ITEM:TICKS`, with `load` for the state after load. Two more kinds of picture
-// are shown for a moment: the background before the first Run, and the first frame after
+// and blade length in force at its tick and by its tick count since the Run: the states the rotor
+// can be in (the one load leaves, 2 vanes with 5.5, and one for each preset the test names) times
+// ticks 1 to 503. Labels read `ITEM:TICKS`, with `load` for the state after load. Two more kinds of
+// picture are shown for a moment: the background before the first Run, and the first frame after
 // start-up, whose first hub is drawn in the start-up pen (`ITEM:1:start-up-pen`).
-#include "scene/presets.h"
 #include "surface/raster/qt_image_view.h"
 #include "tests/ui/picture_hash.h"
 #include "tools/headless_driver.h"
@@ -158,8 +157,8 @@ int main(int argc, char* argv[]) {
     if (argc >= 2 && std::string_view(argv[1]) == "png")
         return hashFiles(argc - 2, argv + 2);
     const bool screen = argc >= 3 && std::string_view(argv[1]) == "screen";
-    if (argc > 2 && !(screen && (argc == 3 || argc == 5))) {
-        std::fprintf(stderr, "usage: whole_frames [ITEM] | whole_frames png FILE... | "
+    if (argc < 2 || (screen && argc != 3 && argc != 5)) {
+        std::fprintf(stderr, "usage: whole_frames STATE... | whole_frames png FILE... | "
                              "whole_frames screen SHOT.png [X Y]\n");
         return 2;
     }
@@ -172,18 +171,9 @@ int main(int argc, char* argv[]) {
     int status = 0;
     if (screen) {
         status = hashScreen(trace, argv[2], argc - 3, argv + 3);
-    } else if (argc == 2) {
-        const std::string item = argv[1];
-        const bool known = item == "load" || rotavel::scene::findPreset(item);
-        if (known)
-            framesOf(trace, item);
-        else
-            std::fprintf(stderr, "whole_frames: no state called %s\n", item.c_str());
-        status = known ? 0 : 2;
     } else {
-        framesOf(trace, "load");
-        for (const rotavel::scene::Preset& preset : rotavel::scene::kPresets)
-            framesOf(trace, std::string(preset.item));
+        for (int i = 1; i < argc; ++i)
+            framesOf(trace, argv[i]);
     }
     std::fclose(trace);
     return status == 0 && std::fflush(stdout) != 0 ? 1 : status;

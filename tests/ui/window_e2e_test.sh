@@ -3,150 +3,313 @@
 # SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 # SPDX-License-Identifier: MIT
 
-# The real program on a real X server, driven like a user: find the window by its caption, click
-# Run, watch the picture animate and come to rest, close the window, expect exit status 0. Then
-# once more, closing it in the middle of the animation, and ended by SIGTERM and SIGINT.
+# The real program on an X server of its own, driven like a user, every picture the drawing area
+# shows checked to be a whole frame (one the headless driver renders, or one with a Run's hub bar
+# drawn over it until the next tick).
 #
-# usage: window_e2e_test.sh PROGRAM X11_WINDOW_TOOL [SCREENSHOT.png]
-# With a third argument the window is also saved there, mid-animation.
-# Needs Xvfb and xdotool (Debian packages xvfb and xdotool).
-set -euo pipefail
-
-program=$1
-tool=$2
-screenshot=${3:-}
-
-source "$(dirname "$0")/x_session.sh"
+# Plain: find the window by its caption, click Run, watch the picture animate and come to rest on
+# the run's last frame, close the window; once more closing it in the middle of the animation, and
+# ended by SIGTERM and SIGINT. With `stress`: a deliberate choice of each vane preset, then
+# hundreds of random clicks on Run and the vane menu's items (by pointer and by keyboard) while the
+# rotor turns, with random short pauses and bursts with none at all, so that clicks land inside a
+# frame's yield; then a close in the middle of a run. Every end: exit status 0, not a word written.
+#
+# usage: window_e2e_test.sh PROGRAM X11_WINDOW_TOOL WHOLE_FRAMES ROTOR_HEADLESS [stress]
+# ROTAVEL_STRESS_SEED picks another random sequence (the seed in use is printed first);
+# ROTAVEL_STRESS_BURSTS sets the number of bursts per program run.
+program=$1 tool=$2 whole_frames=$3 driver=$4 mode=${5:-plain}
+source "$(dirname "$0")/e2e_harness.sh"
 need_commands "xvfb and xdotool" Xvfb xdotool
+started=$(now_ms)
+wait_poll=0.02 # the pictures change every 10 ms
+mapfile -t items < <(awk -F'\t' '!/^#/ && NF {print $1}' "$here/../support/presets.tsv")
 
-work=$(mktemp -d)
-xvfb=
-app=
-cleanup() {
-    [[ -n $app ]] && kill "$app" 2>/dev/null || true
-    [[ -n $xvfb ]] && kill "$xvfb" 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    if [[ -s $work/program.log ]]; then
-        echo "--- program output"
-        cat "$work/program.log"
-    fi
-    exit 1
-}
-
-
-
+# 1. Every whole frame of the states the test reaches, rendered by the headless driver's code while
+# the X server starts; two of them also straight from the driver program, to tie the table to the
+# driver's own pictures.
+states=(load)
+[[ $mode == stress ]] && states+=("${items[@]}")
+"$whole_frames" "${states[@]}" >"$work/frames.txt" 2>"$work/frames.log" &
+frames_job=$!
 start_xvfb
-# The runtime folder a desktop session has; without one Qt warns on standard error.
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
+check=${items[5]} # a preset's frame well into its run
+printf '%s\n' load activate run tick "save $work/first.png" >"$work/first.script"
+printf '%s\n' load activate "menu $check" run 'tick 200' "save $work/check.png" >"$work/check.script"
+"$driver" <"$work/first.script" >/dev/null || fail "rotor-headless failed"
+"$driver" <"$work/check.script" >/dev/null || fail "rotor-headless failed"
+wait "$frames_job" || fail "whole_frames failed"
+(($(wc -l <"$work/frames.txt") == ${#states[@]} * 504 + 1)) || fail "whole_frames gave too few pictures"
+"$whole_frames" png "$work/first.png" "$work/check.png" >"$work/driver-sums.txt"
+agrees() { # LINE LABEL: the driver's picture on that line is the table's only one with that label
+    [[ $(awk -v label="$2" '$3 == label {print $1, $2}' "$work/frames.txt") == \
+        "$(sed -n "$1p" "$work/driver-sums.txt" | cut -d' ' -f1-2)" ]]
+}
+agrees 1 load:1:start-up-pen || fail "the frame table disagrees with rotor-headless on the first frame"
+[[ $mode != stress ]] || agrees 2 "$check:200" ||
+    fail "the frame table disagrees with rotor-headless on $check:200"
+echo "$(wc -l <"$work/frames.txt") whole frames, $(($(now_ms) - started)) ms"
+mkdir "$work/unmatched"
 
-window=
-menu_height=
-# Arguments are the locale to start with (NAME=VALUE ...); none, no locale at all, as in a service
-# or a container: the program must stay silent either way.
-start_program() {
-    env -u LC_ALL -u LC_CTYPE -u LANG "$@" "$program" >"$work/program.log" 2>&1 &
-    app=$!
+# 2. The program (arguments: its locale) and its window, which has no window manager to move it.
+# Prints "WINDOW MENU_HEIGHT".
+open_window() {
+    local window x y w h class
     window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Rotavel Motion$' | head -n 1) ||
         fail "no window captioned \"Rotavel Motion\" appeared"
-    local WIDTH HEIGHT X Y SCREEN WINDOW
-    eval "$(xdotool getwindowgeometry --shell "$window")"
+    read -r x y w h < <(xdotool getwindowgeometry --shell "$window" |
+        awk -F= '{v[$1] = $2} END {print v["X"], v["Y"], v["WIDTH"], v["HEIGHT"]}')
     # The client area is 455 x 427 below the menu bar.
-    [[ $WIDTH -eq 455 && $HEIGHT -gt 427 ]] || fail "window is ${WIDTH}x${HEIGHT}"
-    menu_height=$((HEIGHT - 427))
+    [[ $w -eq 455 && $h -gt 427 ]] || fail "window is ${w}x${h}"
+    [[ $x -eq 0 && $y -eq 0 ]] || fail "window at ($x, $y), not at the corner of the screen"
     # The class is the desktop entry's name, so a desktop finds the entry and its icon.
-    local class
     class=$("$tool" class "$window")
-    [[ $class == "rotavel-motion io.github.rotavel.RotavelMotion" ]] ||
-        fail "WM_CLASS is \"$class\""
+    [[ $class == "rotavel-motion io.github.rotavel.RotavelMotion" ]] || fail "WM_CLASS is \"$class\""
+    echo "$window $((h - 427))"
 }
 
-# The drawing area's interior below the Run button, where the rotor turns.
-picture() { "$tool" checksum "$window" 2 $((menu_height + 42)) 448 384; }
-
+# Watches the drawing area's interior for $1 ms (then closes the window if $2 is `close`); every
+# sample must be a whole frame. The report lands in watch.txt, its first line in watches.txt.
+watch() {
+    "$tool" watch "$window" 2 $((menu_height + 2)) "$1" "$work/frames.txt" "$work/unmatched" \
+        ${2:-} >"$work/watch.txt" 2>"$work/watch.log" ||
+        fail "the drawing area showed a picture that is no whole frame: $(cat "$work/watch.txt")"
+    head -n 1 "$work/watch.txt" >>"$work/watches.txt"
+}
+report() { awk -v word="$1" '$1 == "watch" { for (i = 2; i < NF; i += 2) if ($i == word) print $(i + 1); exit }' "$work/watch.txt"; }
+last_label() { sed -n 's/^last //p' "$work/watch.txt" | head -n 1; }
+last_is() { watch 40 && [[ $(last_label) == $1 ]]; }
+# A single sample, not judged: true when it is a whole frame.
+shows_whole_frame() {
+    "$tool" watch "$window" 2 $((menu_height + 2)) 0 "$work/frames.txt" /nonexistent >/dev/null 2>&1
+}
+# A fifth of a second with a single picture: the picture has come to rest.
+at_rest() { watch 200 && (($(report pictures) == 1)); }
 click_run() {
-    # A click from a pointer that never moved may be ignored: move it onto the button first.
-    xdotool mousemove --window "$window" --sync 44 $((menu_height + 24))
-    xdotool click 1
+    xdotool mousemove --window "$window" $((20 + RANDOM % 49)) $((menu_height + 12 + RANDOM % 25)) \
+        mousedown 1 mouseup 1
+}
+first_picture() {
+    # Mapped is not yet painted: the first picture may come a moment after the window.
+    wait_until 5 shows_whole_frame || fail "the new window shows no picture"
+    watch 60
+    [[ $(last_label) == background ]] || fail "before the first Run the picture is $(last_label)"
 }
 
-changed_from() { [[ $(picture) != "$1" ]]; }
+if [[ $mode == plain ]]; then
+    # 3. A whole animation at its pace, its last frame left on screen.
+    start_program
+    found=$(open_window)
+    read -r window menu_height <<<"$found"
+    first_picture
+    click_run
+    clicked=$(now_ms)
+    wait_until 5 last_is 'load:*' || fail "the picture did not change after Run"
+    watch 100
+    (($(report pictures) >= 2)) || fail "the picture changed once but is not animating"
+    wait_until 20 at_rest || fail "the animation did not stop"
+    elapsed=$(($(now_ms) - clicked))
+    # 503 ticks of 10 ms; the rest detector adds its own 0.2 s or so.
+    ((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
+    [[ $(last_label) == load:503 ]] || fail "the run ended on $(last_label), not its last frame"
+    "$tool" close "$window"
+    end_program close
 
-# Three samples in a row that agree, a fifth of a second apart: the picture has come to rest.
-last=
-same=0
-at_rest() {
-    local now
-    now=$(picture)
-    if [[ $now == "$last" ]]; then
-        same=$((same + 1))
-    else
-        same=0
-        last=$now
-    fi
-    ((same >= 2)) || { sleep 0.1; return 1; }
-}
-
-# Ends the program as a user or the session would: "close" as the window manager's close button
-# does, TERM as a logout does, INT as Ctrl+C in a terminal does. Every way must end it as a
-# close does: exit status 0 and not a word on standard error.
-end_and_expect_success() {
-    if [[ $1 == close ]]; then
-        "$tool" close "$window"
-    else
-        kill -s "$1" "$app"
-    fi
-    has_ended() { ! kill -0 "$app" 2>/dev/null; }
-    wait_until 10 has_ended || fail "the program did not end after $1"
-    local status=0
-    wait "$app" || status=$?
-    app=
-    ((status == 0)) || fail "exit status $status after $1"
-    [[ ! -s $work/program.log ]] || fail "the program wrote something before ending by $1"
-}
-
-# 1. A whole animation.
-start_program
-background=$(picture)
-click_run
-clicked=$(now_ms)
-wait_until 5 changed_from "$background" || fail "the picture did not change after Run"
-frame=$(picture)
-wait_until 5 changed_from "$frame" || fail "the picture changed once but is not animating"
-if [[ -n $screenshot ]]; then
-    # A second and a half into the run, when the rotor has turned a little.
-    past() { (($(now_ms) - clicked >= $1)); }
-    wait_until 5 past 1500
-    "$tool" grab "$window" "$screenshot"
+    # 4. Closed while animating, the close landing between frames or inside a frame's yield; a
+    # logout in the middle of the animation; Ctrl+C with the rotor at rest.
+    for way in close TERM INT; do
+        case $way in close) start_program ;; TERM) start_program LANG=C.UTF-8 ;; INT) start_program LC_ALL=C ;; esac
+        found=$(open_window)
+    read -r window menu_height <<<"$found"
+        first_picture
+        if [[ $way != INT ]]; then
+            click_run
+            wait_until 5 last_is 'load:*' || fail "the picture did not change after Run"
+        fi
+        [[ $way == close ]] && "$tool" close "$window"
+        end_program "$way"
+    done
+    echo "PASS: $(($(now_ms) - started)) ms"
+    exit 0
 fi
-wait_until 20 at_rest || fail "the animation did not stop"
-elapsed=$(($(now_ms) - clicked))
-# 503 ticks of 10 ms; the rest detector adds its own 0.4 s or so.
-((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
-[[ $(picture) != "$background" ]] || fail "the last frame did not stay on screen"
-end_and_expect_success close
 
-# 2. Closed while animating: the close lands between frames or inside a frame's yield.
-start_program
-background=$(picture)
-click_run
-wait_until 5 changed_from "$background" || fail "the picture did not change after Run"
-end_and_expect_success close
+# 5. The storm. Random numbers come only from $RANDOM in this shell, never in a subshell: the
+# sequence of actions then depends on the seed alone.
+seed=${ROTAVEL_STRESS_SEED:-4721} bursts=${ROTAVEL_STRESS_BURSTS:-24}
+echo "seed $seed (repeat with ROTAVEL_STRESS_SEED=$seed), $bursts bursts a run, 2 runs"
+RANDOM=$seed
+popups() { "$tool" popups; }
+no_popups() { [[ -z $(popups) ]]; }
+has_popup() { [[ -n $(popups) ]]; }
 
-# 3. A logout in the middle of the animation, and Ctrl+C with the rotor at rest.
-start_program LANG=C.UTF-8
-background=$(picture)
-click_run
-wait_until 5 changed_from "$background" || fail "the picture did not change after Run"
-end_and_expect_success TERM
-start_program LC_ALL=C
-end_and_expect_success INT
+# Appends to the array named $1 the xdotool words of a click: on Run (`screen-run` in screen
+# coordinates, the same with the window at the screen's corner), on the menu's title, or on the
+# menu's item $2 (found from the open popup's geometry in menu.txt: rows of equal height).
+click_words() {
+    local -n out=$1
+    local left top width height
+    case $2 in
+        run) out+=(mousemove --window "$window" $((20 + RANDOM % 49)) $((menu_height + 12 + RANDOM % 25))) ;;
+        screen-run) out+=(mousemove $((20 + RANDOM % 49)) $((menu_height + 12 + RANDOM % 25))) ;;
+        title) out+=(mousemove --window "$window" $((12 + RANDOM % 50)) $((menu_height / 2))) ;;
+        *)
+            read -r _ left top width height <"$work/menu.txt"
+            height=$((height / ${#items[@]}))
+            out+=(mousemove $((left + 8 + RANDOM % (width - 16))) $((top + height * $2 + height / 2)))
+            ;;
+    esac
+    out+=(mousedown 1 mouseup 1)
+}
+# Item $2 chosen from the open menu by keys: Down to it, then Return.
+key_words() {
+    local -n out=$1
+    local j
+    for ((j = 0; j <= $2; j++)); do out+=(key Down); done
+    out+=(key Return)
+}
+# A pause of a few milliseconds, or none at all: the next action lands in the same frame's yield.
+pause_words() {
+    local -n out=$1
+    local pause
+    printf -v pause '0.0%02d' $((RANDOM % 25))
+    ((RANDOM % 3 == 0)) || out+=(sleep "$pause")
+}
+# Counts the clicks and keys of a burst (its words as arguments) in actions.txt.
+tally() { printf '%s\n' "$@" | grep -xE 'mousedown|key' >>"$work/actions.txt" || true; }
 
-kill "$xvfb" 2>/dev/null || true
-xvfb=
-echo "PASS"
+# Lets the window come to rest between bursts: popups closed, the pointer off the button, and the
+# parts a popup covered painted again (until then they hold the popup's pixels; that is the window
+# system's doing, not a frame, so this waits rather than judges).
+settle() {
+    local tries
+    for ((tries = 0; tries < 5; tries++)); do
+        has_popup || break
+        xdotool key Escape
+        wait_until 1 no_popups || true
+    done
+    no_popups || fail "a popup stayed open"
+    xdotool mousemove --window "$window" 300 $((menu_height + 300))
+    wait_until 5 shows_whole_frame || fail "the window shows no whole frame, even after a wait"
+}
+
+# A deliberate choice of each item in a shuffled order, then Run: the frames that follow must be
+# that preset's. This checks the click positions and the key path before the storm relies on them.
+choose_each_item() {
+    local order=() i j t words run_click
+    for i in "${!items[@]}"; do order+=("$i"); done
+    for ((i = ${#order[@]} - 1; i > 0; i--)); do
+        j=$((RANDOM % (i + 1))) t=${order[i]}
+        order[i]=${order[j]} order[j]=$t
+    done
+    for i in "${!order[@]}"; do
+        words=()
+        click_words words title
+        xdotool "${words[@]}"
+        wait_until 5 has_popup || fail "the menu did not open"
+        [[ -s $work/menu.txt ]] || popups | head -n 1 >"$work/menu.txt"
+        read -r _ _ _ _ t <"$work/menu.txt"
+        ((t >= ${#items[@]} * 12)) || fail "the open menu is only $t pixels high"
+        words=()
+        if ((i % 2 == 0)); then click_words words "${order[i]}"; else key_words words "${order[i]}"; fi
+        xdotool "${words[@]}"
+        wait_until 5 no_popups || fail "the menu did not close after choosing ${items[order[i]]}"
+        run_click=()
+        click_words run_click run
+        xdotool "${run_click[@]}"
+        tally "${words[@]}" "${run_click[@]}" mousedown
+        wait_until 5 last_is "${items[order[i]]}:*" ||
+            fail "chose ${items[order[i]]} (by ${words[0]}) and ran, but the frames are $(last_label)"
+        alive || fail "the program died after choosing ${items[order[i]]}"
+    done
+}
+
+# Each burst is one xdotool command line of random actions, with random pauses.
+storm() {
+    local b a t words watcher
+    for ((b = 0; b < bursts; b++)); do
+        words=()
+        if ((RANDOM % 4 == 0)); then
+            # Run alone, watched while it happens: the hub bar of each Run and the frames between.
+            for ((a = 10 + RANDOM % 20; a > 0; a--)); do
+                click_words words run
+                pause_words words
+            done
+            watch 400 &
+            watcher=$!
+            xdotool "${words[@]}"
+            wait $watcher || exit 1
+        else
+            for ((a = 4 + RANDOM % 12; a > 0; a--)); do
+                if ((RANDOM % 3 == 0)); then
+                    click_words words title
+                    # The popup needs a moment to open; sometimes the choice comes before it has.
+                    t=$((RANDOM % 4))
+                    ((t == 0)) || words+=(sleep "0.0$((t * 2))5")
+                    if ((RANDOM % 2 == 0)); then
+                        click_words words $((RANDOM % ${#items[@]}))
+                    else
+                        key_words words $((RANDOM % ${#items[@]}))
+                    fi
+                else
+                    click_words words run
+                fi
+                pause_words words
+            done
+            xdotool "${words[@]}"
+        fi
+        tally "${words[@]}"
+        alive || fail "the program died after burst $b"
+        settle
+        watch $((30 + RANDOM % 80))
+        alive || fail "the program died after burst $b"
+    done
+}
+
+# The close, a random time into a run: right after the watch's last sample, so that sample is the
+# last picture before the close. With `under-fire`, a burst of Run clicks is still arriving while
+# the window closes, so that clicks and the close are handled in the same frame's yield.
+close_under_way() {
+    local words=() fire= wait_ms=$((300 + RANDOM % 150 * 10)) a last
+    click_words words run
+    xdotool "${words[@]}"
+    sleep "$(printf '%d.%03d' $((wait_ms / 1000)) $((wait_ms % 1000)))"
+    words=()
+    if [[ $1 == under-fire ]]; then
+        for ((a = 10 + RANDOM % 20; a > 0; a--)); do
+            click_words words screen-run
+            ((RANDOM % 2 == 0)) && words+=(sleep "0.00$((a % 10))")
+        done
+        xdotool "${words[@]}" >/dev/null 2>&1 &
+        fire=$!
+    fi
+    watch $((60 + RANDOM % 80)) close
+    [[ -n $fire ]] && { wait "$fire" || true; }
+    tally "${words[@]}" mousedown
+    last=$(last_label)
+    echo "closed ($1) at $last, $wait_ms ms after a Run; then" \
+        "$(awk '$1 == "after-close" {print $3}' "$work/watch.txt") samples until the window" \
+        "went $(sed -n 's/^gone-ms //p' "$work/watch.txt") ms later"
+    [[ $last =~ ^(hub-bar:)?[a-z0-9]+:([0-9]+)$ ]] || fail "the last picture before the close was $last"
+    ((BASH_REMATCH[2] < 503)) || fail "the run had ended before the close ($last)"
+    (($(report pictures) >= 2)) || fail "the picture did not change in the last moments before the close"
+    end_program close
+}
+
+for run in 1 2; do
+    start_program
+    found=$(open_window)
+    read -r window menu_height <<<"$found"
+    first_picture
+    ((run == 1)) && choose_each_item
+    storm
+    if ((run == 1)); then close_under_way quiet; else close_under_way under-fire; fi
+    echo "run $run: $(($(now_ms) - started)) ms"
+done
+
+# Enough evidence: most samples must have been judged, not set aside under a popup.
+read -r samples whole hub_bar covered < <(awk '{n += $3; w += $5; b += $7; c += $9}
+    END {print n, w, b, c}' "$work/watches.txt")
+((whole >= 500 && covered * 10 <= samples)) ||
+    fail "too little evidence: $samples samples, $whole whole frames, $covered under a popup"
+echo "PASS: $(grep -c mousedown "$work/actions.txt") clicks and $(grep -c key "$work/actions.txt")" \
+    "keys; $(wc -l <"$work/watches.txt") watches, $samples samples: $whole whole frames," \
+    "$hub_bar with a Run's hub bar, $covered under a popup, none other; $(($(now_ms) - started)) ms"

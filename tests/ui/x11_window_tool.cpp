@@ -1,13 +1,11 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-// What the end-to-end tests need from the X server besides xdotool: the pixels of a window, the
-// polite close a window manager's close button sends (xdotool's windowclose destroys the window
-// instead, which is no way for a program to end), the open popup menus, and a fast watch of the
-// drawing area that tells whole frames from anything else.
+// What the end-to-end tests need from the X server besides xdotool: the polite close a window
+// manager's close button sends (xdotool's windowclose destroys the window instead, which is no way
+// for a program to end), the window's class, the open popup menus, and a fast watch of the drawing
+// area that tells whole frames from anything else.
 //
-//   x11_window_tool checksum WINDOW [X Y W H]  prints a hash of the window's pixels (or a part)
-//   x11_window_tool grab WINDOW FILE.png       saves the window's pixels
 //   x11_window_tool close WINDOW               asks the window to close (WM_DELETE_WINDOW)
 //   x11_window_tool class WINDOW               prints the window's WM_CLASS: "INSTANCE CLASS"
 //   x11_window_tool popups                     prints "ID X Y W H" for each shown popup window
@@ -17,9 +15,8 @@
 //       the first few samples that match nothing are saved in DIR. With `close`, asks the window
 //       to close right after the last sample and goes on sampling until the window is gone.
 //       Prints "watch samples N whole W hub-bar B covered C unmatched U pictures P" (P: changes
-//       of picture), "last LABEL" and "seen LABEL..." (each label once per run of samples), then
-//       the same for the samples after the close with "gone-ms MS"; exits 1 if any sample
-//       matched nothing or the window did not go.
+//       of picture) and "last LABEL", then the same for the samples after the close with
+//       "gone-ms MS"; exits 1 if any sample matched nothing or the window did not go.
 #include "tests/ui/picture_hash.h"
 
 #include <QImage>
@@ -38,10 +35,8 @@
 namespace {
 
 int usage() {
-    std::fprintf(
-        stderr,
-        "usage: x11_window_tool checksum WINDOW [X Y W H] | grab WINDOW FILE.png "
-        "| close WINDOW | class WINDOW | popups | watch WINDOW X Y MS FRAMES DIR [close]\n");
+    std::fprintf(stderr, "usage: x11_window_tool close WINDOW | class WINDOW | popups "
+                         "| watch WINDOW X Y MS FRAMES DIR [close]\n");
     return 2;
 }
 
@@ -66,29 +61,6 @@ std::uint32_t rgb(XImage* image, int x, int y) {
            channel(image->blue_mask);
 }
 
-XImage* windowPixels(Display* display, Window window, int x, int y, int w, int h) {
-    if (w <= 0 || h <= 0) {
-        XWindowAttributes attributes;
-        XGetWindowAttributes(display, window, &attributes);
-        w = attributes.width - x;
-        h = attributes.height - y;
-    }
-    return XGetImage(display, window, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                     AllPlanes, ZPixmap);
-}
-
-int checksum(Display* display, Window window, int x, int y, int w, int h) {
-    XImage* image = windowPixels(display, window, x, y, w, h);
-    std::uint64_t hash = 1469598103934665603ull; // FNV-1a
-    for (int row = 0; row < image->height; ++row)
-        for (int col = 0; col < image->width; ++col) {
-            hash = (hash ^ rgb(image, col, row)) * 1099511628211ull;
-        }
-    std::printf("%016llx\n", static_cast<unsigned long long>(hash));
-    XDestroyImage(image);
-    return 0;
-}
-
 QImage toImage(XImage* image) {
     QImage out(image->width, image->height, QImage::Format_RGB32);
     for (int row = 0; row < image->height; ++row) {
@@ -97,17 +69,6 @@ QImage toImage(XImage* image) {
             line[col] = 0xFF000000u | rgb(image, col, row);
     }
     return out;
-}
-
-int grab(Display* display, Window window, const char* file) {
-    XImage* image = windowPixels(display, window, 0, 0, 0, 0);
-    const QImage out = toImage(image);
-    XDestroyImage(image);
-    if (!out.save(QString::fromLocal8Bit(file), "PNG")) {
-        std::fprintf(stderr, "x11_window_tool: cannot write %s\n", file);
-        return 1;
-    }
-    return 0;
 }
 
 int requestClose(Display* display, Window window) {
@@ -213,11 +174,11 @@ struct Tally {
     int samples = 0, whole = 0, hubBar = 0, covered = 0, unmatched = 0, pictures = 0;
     std::string last;
     std::uint64_t lastHash = 0;
-    std::vector<std::string> seen; // labels in order, one for each run of equal labels
 
     void print(const char* what) const {
-        std::printf("%s samples %d whole %d hub-bar %d covered %d unmatched %d pictures %d\n", what,
-                    samples, whole, hubBar, covered, unmatched, pictures);
+        std::printf("%s samples %d whole %d hub-bar %d covered %d unmatched %d pictures %d\n"
+                    "last %s\n",
+                    what, samples, whole, hubBar, covered, unmatched, pictures, last.c_str());
     }
 };
 
@@ -254,8 +215,6 @@ public:
             keep(image);
         }
         XDestroyImage(image);
-        if (tally.seen.empty() || tally.seen.back() != label)
-            tally.seen.push_back(label);
         tally.last = label;
         return true;
     }
@@ -294,13 +253,6 @@ private:
     int m_kept = 0;
 };
 
-void printSeen(const Tally& tally) {
-    std::printf("seen");
-    for (const std::string& label : tally.seen)
-        std::printf(" %s", label.c_str());
-    std::printf("\n");
-}
-
 int watch(Display* display, Window window, int x, int y, int milliseconds, const char* framesFile,
           const char* dir, bool thenClose) {
     using Clock = std::chrono::steady_clock;
@@ -321,8 +273,6 @@ int watch(Display* display, Window window, int x, int y, int milliseconds, const
         }
     } while (Clock::now() < end);
     before.print("watch");
-    std::printf("last %s\n", before.last.c_str());
-    printSeen(before);
     if (!thenClose)
         return before.unmatched == 0 ? 0 : 1;
 
@@ -341,7 +291,6 @@ int watch(Display* display, Window window, int x, int y, int milliseconds, const
         std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - closed).count();
     after.print("after-close");
     std::printf("gone-ms %lld\n", static_cast<long long>(goneMs));
-    printSeen(after);
     if (!gone)
         std::fprintf(stderr, "x11_window_tool: the window is still shown after the close\n");
     return before.unmatched == 0 && after.unmatched == 0 && gone ? 0 : 1;
@@ -361,14 +310,7 @@ int main(int argc, char* argv[]) {
     }
     XSetErrorHandler(failOnError);
     int status = 0;
-    if (command == "checksum" && argc == 3) {
-        status = checksum(display, window, 0, 0, 0, 0);
-    } else if (command == "checksum" && argc == 7) {
-        status = checksum(display, window, std::atoi(argv[3]), std::atoi(argv[4]),
-                          std::atoi(argv[5]), std::atoi(argv[6]));
-    } else if (command == "grab" && argc == 4) {
-        status = grab(display, window, argv[3]);
-    } else if (command == "close" && argc == 3) {
+    if (command == "close" && argc == 3) {
         status = requestClose(display, window);
     } else if (command == "class" && argc == 3) {
         status = printClass(display, window);
