@@ -50,18 +50,13 @@ with_own_bus() {
     daemons+=($!)
 }
 
-# The failure with the program's output and the logs; pictures that matched no frame are kept.
+# The failure, with the program's output and the logs.
 fail() {
     echo "FAIL: $*"
-    local log keep
+    local log
     for log in "$work"/program.out "$work"/program.err "$work"/*.log; do
         [[ -s $log ]] && { echo "--- ${log##*/} (last lines)"; tail -n 20 "$log"; }
     done
-    if compgen -G "$work/unmatched/*" >/dev/null; then
-        keep=$(mktemp -d "${TMPDIR:-/tmp}/rotavel-e2e-failure.XXXXXX")
-        cp -r "$work/unmatched" "$keep/"
-        echo "pictures that are no whole frame: $keep/unmatched"
-    fi
     exit 1
 } >&2
 

@@ -31,6 +31,7 @@ states=(load)
 [[ $mode == stress ]] && states+=("${items[@]}")
 "$whole_frames" "${states[@]}" >"$work/frames.txt" 2>"$work/frames.log" &
 frames_job=$!
+daemons+=("$frames_job")
 start_xvfb
 check=${items[5]} # a preset's frame well into its run
 printf '%s\n' load activate run tick "save $work/first.png" >"$work/first.script"
@@ -48,10 +49,8 @@ agrees 1 load:1:start-up-pen || fail "the frame table disagrees with rotor-headl
 [[ $mode != stress ]] || agrees 2 "$check:200" ||
     fail "the frame table disagrees with rotor-headless on $check:200"
 echo "$(wc -l <"$work/frames.txt") whole frames, $(($(now_ms) - started)) ms"
-mkdir "$work/unmatched"
 
-# 2. The program (arguments: its locale) and its window, which has no window manager to move it.
-# Prints "WINDOW MENU_HEIGHT".
+# 2. The program's window, which has no window manager to move it: prints "WINDOW MENU_HEIGHT".
 open_window() {
     local window x y w h class
     window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Rotavel Motion$' | head -n 1) ||
@@ -70,76 +69,22 @@ open_window() {
 # Watches the drawing area's interior for $1 ms (then closes the window if $2 is `close`); every
 # sample must be a whole frame. The report lands in watch.txt, its first line in watches.txt.
 watch() {
-    "$tool" watch "$window" 2 $((menu_height + 2)) "$1" "$work/frames.txt" "$work/unmatched" \
-        ${2:-} >"$work/watch.txt" 2>"$work/watch.log" ||
+    "$tool" watch "$window" 2 $((menu_height + 2)) "$1" "$work/frames.txt" ${2:-} \
+        >"$work/watch.txt" 2>"$work/watch.log" ||
         fail "the drawing area showed a picture that is no whole frame: $(cat "$work/watch.txt")"
     head -n 1 "$work/watch.txt" >>"$work/watches.txt"
 }
-report() { awk -v word="$1" '$1 == "watch" { for (i = 2; i < NF; i += 2) if ($i == word) print $(i + 1); exit }' "$work/watch.txt"; }
+pictures() { awk '{print $13; exit}' "$work/watch.txt"; } # changes of picture in the last watch
 last_label() { sed -n 's/^last //p' "$work/watch.txt" | head -n 1; }
 last_is() { watch 40 && [[ $(last_label) == $1 ]]; }
 # A single sample, not judged: true when it is a whole frame.
-shows_whole_frame() {
-    "$tool" watch "$window" 2 $((menu_height + 2)) 0 "$work/frames.txt" /nonexistent >/dev/null 2>&1
-}
-# A fifth of a second with a single picture: the picture has come to rest.
-at_rest() { watch 200 && (($(report pictures) == 1)); }
-click_run() {
-    xdotool mousemove --window "$window" $((20 + RANDOM % 49)) $((menu_height + 12 + RANDOM % 25)) \
-        mousedown 1 mouseup 1
-}
+shows_whole_frame() { "$tool" watch "$window" 2 $((menu_height + 2)) 0 "$work/frames.txt" >/dev/null 2>&1; }
 first_picture() {
     # Mapped is not yet painted: the first picture may come a moment after the window.
     wait_until 5 shows_whole_frame || fail "the new window shows no picture"
     watch 60
     [[ $(last_label) == background ]] || fail "before the first Run the picture is $(last_label)"
 }
-
-if [[ $mode == plain ]]; then
-    # 3. A whole animation at its pace, its last frame left on screen.
-    start_program
-    found=$(open_window)
-    read -r window menu_height <<<"$found"
-    first_picture
-    click_run
-    clicked=$(now_ms)
-    wait_until 5 last_is 'load:*' || fail "the picture did not change after Run"
-    watch 100
-    (($(report pictures) >= 2)) || fail "the picture changed once but is not animating"
-    wait_until 20 at_rest || fail "the animation did not stop"
-    elapsed=$(($(now_ms) - clicked))
-    # 503 ticks of 10 ms; the rest detector adds its own 0.2 s or so.
-    ((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
-    [[ $(last_label) == load:503 ]] || fail "the run ended on $(last_label), not its last frame"
-    "$tool" close "$window"
-    end_program close
-
-    # 4. Closed while animating, the close landing between frames or inside a frame's yield; a
-    # logout in the middle of the animation; Ctrl+C with the rotor at rest.
-    for way in close TERM INT; do
-        case $way in close) start_program ;; TERM) start_program LANG=C.UTF-8 ;; INT) start_program LC_ALL=C ;; esac
-        found=$(open_window)
-    read -r window menu_height <<<"$found"
-        first_picture
-        if [[ $way != INT ]]; then
-            click_run
-            wait_until 5 last_is 'load:*' || fail "the picture did not change after Run"
-        fi
-        [[ $way == close ]] && "$tool" close "$window"
-        end_program "$way"
-    done
-    echo "PASS: $(($(now_ms) - started)) ms"
-    exit 0
-fi
-
-# 5. The storm. Random numbers come only from $RANDOM in this shell, never in a subshell: the
-# sequence of actions then depends on the seed alone.
-seed=${ROTAVEL_STRESS_SEED:-4721} bursts=${ROTAVEL_STRESS_BURSTS:-24}
-echo "seed $seed (repeat with ROTAVEL_STRESS_SEED=$seed), $bursts bursts a run, 2 runs"
-RANDOM=$seed
-popups() { "$tool" popups; }
-no_popups() { [[ -z $(popups) ]]; }
-has_popup() { [[ -n $(popups) ]]; }
 
 # Appends to the array named $1 the xdotool words of a click: on Run (`screen-run` in screen
 # coordinates, the same with the window at the screen's corner), on the menu's title, or on the
@@ -159,7 +104,61 @@ click_words() {
     esac
     out+=(mousedown 1 mouseup 1)
 }
-# Item $2 chosen from the open menu by keys: Down to it, then Return.
+click() {
+    local words=()
+    click_words words "$1"
+    xdotool "${words[@]}"
+}
+
+if [[ $mode == plain ]]; then
+    # 3. A whole animation at its pace, its last frame left on screen, then the close.
+    start_program
+    found=$(open_window)
+    read -r window menu_height <<<"$found"
+    first_picture
+    click run
+    clicked=$(now_ms)
+    wait_until 5 last_is 'load:*' || fail "the picture did not change after Run"
+    watch 100
+    (($(pictures) >= 2)) || fail "the picture changed once but is not animating"
+    # At rest: a fifth of a second with a single picture.
+    at_rest() { watch 200 && (($(pictures) == 1)); }
+    wait_until 20 at_rest || fail "the animation did not stop"
+    elapsed=$(($(now_ms) - clicked))
+    # 503 ticks of 10 ms; the rest detector adds its own 0.2 s or so.
+    ((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
+    [[ $(last_label) == load:503 ]] || fail "the run ended on $(last_label), not its last frame"
+    "$tool" close "$window"
+    end_program close
+
+    # 4. Closed while animating, the close landing between frames or inside a frame's yield; a
+    # logout in the middle of the animation; Ctrl+C with the rotor at rest. Each with a locale.
+    for way in close:LANG=C.UTF-8 TERM:LANG=C.UTF-8 INT:LC_ALL=C; do
+        start_program "${way#*:}"
+        way=${way%%:*}
+        found=$(open_window)
+        read -r window menu_height <<<"$found"
+        first_picture
+        if [[ $way != INT ]]; then
+            click run
+            wait_until 5 last_is 'load:*' || fail "the picture did not change after Run"
+        fi
+        [[ $way != close ]] || "$tool" close "$window"
+        end_program "$way"
+    done
+    echo "PASS: $(($(now_ms) - started)) ms"
+    exit 0
+fi
+
+# 5. The storm. Random numbers come only from $RANDOM in this shell, never in a subshell: the
+# sequence of actions then depends on the seed alone.
+seed=${ROTAVEL_STRESS_SEED:-4721} bursts=${ROTAVEL_STRESS_BURSTS:-24}
+echo "seed $seed (repeat with ROTAVEL_STRESS_SEED=$seed), $bursts bursts a run, 2 runs"
+RANDOM=$seed
+no_popups() { [[ -z $("$tool" popups) ]]; }
+has_popup() { ! no_popups; }
+
+# Item $2 chosen from the open menu by keys, into the array named $1: Down to it, then Return.
 key_words() {
     local -n out=$1
     local j
@@ -173,7 +172,7 @@ pause_words() {
     printf -v pause '0.0%02d' $((RANDOM % 25))
     ((RANDOM % 3 == 0)) || out+=(sleep "$pause")
 }
-# Counts the clicks and keys of a burst (its words as arguments) in actions.txt.
+# Counts the clicks and keys among xdotool's words in actions.txt.
 tally() { printf '%s\n' "$@" | grep -xE 'mousedown|key' >>"$work/actions.txt" || true; }
 
 # Lets the window come to rest between bursts: popups closed, the pointer off the button, and the
@@ -191,31 +190,26 @@ settle() {
     wait_until 5 shows_whole_frame || fail "the window shows no whole frame, even after a wait"
 }
 
-# A deliberate choice of each item in a shuffled order, then Run: the frames that follow must be
-# that preset's. This checks the click positions and the key path before the storm relies on them.
+# A deliberate choice of each item in a shuffled order (by pointer and by keys in turn), then Run:
+# the frames that follow must be that preset's. This checks the click positions and the key path
+# before the storm relies on them.
 choose_each_item() {
-    local order=() i j t words run_click
-    for i in "${!items[@]}"; do order+=("$i"); done
+    local order=("${!items[@]}") i j t words
     for ((i = ${#order[@]} - 1; i > 0; i--)); do
         j=$((RANDOM % (i + 1))) t=${order[i]}
         order[i]=${order[j]} order[j]=$t
     done
     for i in "${!order[@]}"; do
-        words=()
-        click_words words title
-        xdotool "${words[@]}"
+        click title
         wait_until 5 has_popup || fail "the menu did not open"
-        [[ -s $work/menu.txt ]] || popups | head -n 1 >"$work/menu.txt"
+        [[ -s $work/menu.txt ]] || "$tool" popups | head -n 1 >"$work/menu.txt"
         read -r _ _ _ _ t <"$work/menu.txt"
         ((t >= ${#items[@]} * 12)) || fail "the open menu is only $t pixels high"
         words=()
         if ((i % 2 == 0)); then click_words words "${order[i]}"; else key_words words "${order[i]}"; fi
         xdotool "${words[@]}"
         wait_until 5 no_popups || fail "the menu did not close after choosing ${items[order[i]]}"
-        run_click=()
-        click_words run_click run
-        xdotool "${run_click[@]}"
-        tally "${words[@]}" "${run_click[@]}" mousedown
+        click run
         wait_until 5 last_is "${items[order[i]]}:*" ||
             fail "chose ${items[order[i]]} (by ${words[0]}) and ran, but the frames are $(last_label)"
         alive || fail "the program died after choosing ${items[order[i]]}"
@@ -244,11 +238,8 @@ storm() {
                     # The popup needs a moment to open; sometimes the choice comes before it has.
                     t=$((RANDOM % 4))
                     ((t == 0)) || words+=(sleep "0.0$((t * 2))5")
-                    if ((RANDOM % 2 == 0)); then
-                        click_words words $((RANDOM % ${#items[@]}))
-                    else
-                        key_words words $((RANDOM % ${#items[@]}))
-                    fi
+                    t=$((RANDOM % ${#items[@]}))
+                    if ((RANDOM % 2 == 0)); then click_words words $t; else key_words words $t; fi
                 else
                     click_words words run
                 fi
@@ -269,10 +260,8 @@ storm() {
 # the window closes, so that clicks and the close are handled in the same frame's yield.
 close_under_way() {
     local words=() fire= wait_ms=$((300 + RANDOM % 150 * 10)) a last
-    click_words words run
-    xdotool "${words[@]}"
-    sleep "$(printf '%d.%03d' $((wait_ms / 1000)) $((wait_ms % 1000)))"
-    words=()
+    click run
+    sleep "$((wait_ms / 1000)).$(printf '%03d' $((wait_ms % 1000)))"
     if [[ $1 == under-fire ]]; then
         for ((a = 10 + RANDOM % 20; a > 0; a--)); do
             click_words words screen-run
@@ -282,26 +271,26 @@ close_under_way() {
         fire=$!
     fi
     watch $((60 + RANDOM % 80)) close
-    [[ -n $fire ]] && { wait "$fire" || true; }
-    tally "${words[@]}" mousedown
+    [[ -z $fire ]] || wait "$fire" || true
+    tally "${words[@]}"
     last=$(last_label)
     echo "closed ($1) at $last, $wait_ms ms after a Run; then" \
         "$(awk '$1 == "after-close" {print $3}' "$work/watch.txt") samples until the window" \
         "went $(sed -n 's/^gone-ms //p' "$work/watch.txt") ms later"
     [[ $last =~ ^(hub-bar:)?[a-z0-9]+:([0-9]+)$ ]] || fail "the last picture before the close was $last"
     ((BASH_REMATCH[2] < 503)) || fail "the run had ended before the close ($last)"
-    (($(report pictures) >= 2)) || fail "the picture did not change in the last moments before the close"
+    (($(pictures) >= 2)) || fail "the picture did not change in the last moments before the close"
     end_program close
 }
 
-for run in 1 2; do
+for run in quiet under-fire; do
     start_program
     found=$(open_window)
     read -r window menu_height <<<"$found"
     first_picture
-    ((run == 1)) && choose_each_item
+    [[ $run == under-fire ]] || choose_each_item
     storm
-    if ((run == 1)); then close_under_way quiet; else close_under_way under-fire; fi
+    close_under_way $run
     echo "run $run: $(($(now_ms) - started)) ms"
 done
 
