@@ -9,17 +9,15 @@ set -euo pipefail
 here=$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)
 launcher=/usr/libexec/at-spi-bus-launcher
 
-# need_commands "PACKAGES" COMMAND...: fails the test, naming the Debian packages, if any is missing.
-# skip_without does the same for a part a build can do without: the test reports itself skipped.
+# need_commands "PACKAGES" COMMAND...: fails the test if one is missing, naming the Debian
+# packages; skip_without reports the test skipped instead, for a part a build can do without.
 need_commands() { check_commands FAIL 1 "$@"; }
 skip_without() { check_commands SKIP 77 "$@"; }
 check_commands() {
-    local verdict=$1 status=$2 packages=$3 command
-    shift 3
-    for command in "$@"; do
-        command -v "$command" >/dev/null && continue
-        echo "$verdict: $command is missing (install the Debian packages $packages)"
-        exit "$status"
+    local command
+    for command in "${@:4}"; do
+        command -v "$command" >/dev/null ||
+            { echo "$1: $command is missing (install the Debian packages $3)"; exit "$2"; }
     done
 }
 

@@ -34,30 +34,19 @@ using rotavel::uitest::kPictureHeight;
 using rotavel::uitest::kPictureWidth;
 using Clock = std::chrono::steady_clock;
 
-// The pixel as 0xRRGGBB, whatever the visual's channel layout.
-std::uint32_t rgb(XImage* image, int x, int y) {
-    const unsigned long pixel = XGetPixel(image, x, y);
-    auto channel = [pixel](unsigned long mask) {
-        int shift = 0;
-        while (mask && !((mask >> shift) & 1))
-            ++shift;
-        return mask ? static_cast<unsigned>(((pixel & mask) >> shift) * 255 / (mask >> shift)) : 0u;
-    };
-    return (channel(image->red_mask) << 16) | (channel(image->green_mask) << 8) |
-           channel(image->blue_mask);
-}
-
-rotavel::uitest::PictureHash hashPicture(XImage* image) {
-    // The usual 24-bit visual read straight from memory; anything else through Xlib.
-    if (image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
-        image->blue_mask == 0xFF && image->byte_order == LSBFirst) {
-        return rotavel::uitest::pictureHash([image](int x, int y) {
-            const auto* p = reinterpret_cast<const unsigned char*>(image->data) +
-                            static_cast<std::ptrdiff_t>(y) * image->bytes_per_line + 4 * x;
-            return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
-        });
-    }
-    return rotavel::uitest::pictureHash([image](int x, int y) { return rgb(image, x, y); });
+// Xvfb's 24-bit visual as it comes, in the server's byte order; nothing else is expected.
+bool hashPicture(XImage* image, rotavel::uitest::PictureHash& hash) {
+    if (image->bits_per_pixel != 32 || image->red_mask != 0xFF0000 || image->green_mask != 0xFF00 ||
+        image->blue_mask != 0xFF)
+        return false;
+    const bool lsb = image->byte_order == LSBFirst;
+    hash = rotavel::uitest::pictureHash([image, lsb](int x, int y) {
+        const auto* p = reinterpret_cast<const unsigned char*>(image->data) +
+                        static_cast<std::ptrdiff_t>(y) * image->bytes_per_line + 4 * x;
+        return lsb ? static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16))
+                   : static_cast<std::uint32_t>(p[3] | (p[2] << 8) | (p[1] << 16));
+    });
+    return true;
 }
 
 void requestClose(Display* display, Window window) {
@@ -136,8 +125,11 @@ bool sample(Display* display, Window window, int x, int y, const Frames& frames,
         XGetImage(display, window, x, y, kPictureWidth, kPictureHeight, AllPlanes, ZPixmap);
     if (!image)
         return false;
-    const rotavel::uitest::PictureHash hash = hashPicture(image);
+    rotavel::uitest::PictureHash hash{};
+    const bool read = hashPicture(image, hash);
     XDestroyImage(image);
+    if (!read)
+        return false;
     if (tally.samples++ == 0 || hash.whole != tally.lastHash)
         ++tally.pictures;
     tally.lastHash = hash.whole;
@@ -177,7 +169,8 @@ int watch(Display* display, Window window, int x, int y, int milliseconds, const
     const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
     do {
         if (!sample(display, window, x, y, frames, before)) {
-            std::fprintf(stderr, "x11_window_tool: the window could not be read\n");
+            std::fprintf(stderr,
+                         "x11_window_tool: the window could not be read as 24-bit pixels\n");
             return 1;
         }
     } while (Clock::now() < end);
