@@ -85,28 +85,37 @@ first_picture() {
     [[ $(last_label) == background ]] || fail "before the first Run the picture is $(last_label)"
 }
 
-# Appends to the array named $1 the xdotool words of a click: on Run (`screen-run` in screen
-# coordinates, the same with the window at the screen's corner), on the menu's title, or on the
-# menu's item $2 (found from the open popup's geometry in menu.txt: rows of equal height).
-click_words() {
+# Appends to the array named $1 xdotool's words for: a click on `run` (`screen-run` in screen
+# coordinates, the same with the window at the screen's corner) or the menu's `title`; a click on
+# `item` $3 of the open menu (from the popup's geometry in menu.txt: rows of equal height), or its
+# choice by `keys` (Down to it, then Return); a `pause` of a few milliseconds, or none at all.
+add() {
     local -n out=$1
-    local left top width row
+    local left top width row j
     case $2 in
         run) out+=(mousemove --window "$window" $((20 + RANDOM % 49))) ;;&
         screen-run) out+=(mousemove $((20 + RANDOM % 49))) ;;&
-        *run) out+=($((menu_height + 12 + RANDOM % 25))) ;;
-        title) out+=(mousemove --window "$window" $((12 + RANDOM % 50)) $((menu_height / 2))) ;;
-        *)
+        *run) out+=($((menu_height + 12 + RANDOM % 25)) mousedown 1 mouseup 1) ;;
+        title) out+=(mousemove --window "$window" $((12 + RANDOM % 50)) $((menu_height / 2))) ;;&
+        item)
             read -r _ left top width row <"$work/menu.txt"
             row=$((row / ${#items[@]}))
-            out+=(mousemove $((left + 8 + RANDOM % (width - 16))) $((top + row * $2 + row / 2)))
+            out+=(mousemove $((left + 8 + RANDOM % (width - 16))) $((top + row * $3 + row / 2)))
+            ;;&
+        title | item) out+=(mousedown 1 mouseup 1) ;;
+        keys)
+            for ((j = 0; j <= $3; j++)); do out+=(key Down); done
+            out+=(key Return)
+            ;;
+        pause)
+            printf -v j '0.0%02d' $((RANDOM % 25))
+            ((RANDOM % 3 == 0)) || out+=(sleep "$j")
             ;;
     esac
-    out+=(mousedown 1 mouseup 1)
 }
 click() {
     local words=()
-    click_words words "$1"
+    add words "$1"
     xdotool "${words[@]}"
 }
 
@@ -158,21 +167,6 @@ RANDOM=$seed
 no_popups() { [[ -z $("$tool" popups) ]]; }
 has_popup() { ! no_popups; }
 
-# Item $2 chosen from the open menu by keys, into the array named $1: Down to it, then Return.
-key_words() {
-    local -n out=$1
-    local j
-    for ((j = 0; j <= $2; j++)); do out+=(key Down); done
-    out+=(key Return)
-}
-# A pause of a few milliseconds, or none at all: the next action lands in the same frame's yield.
-pause_words() {
-    local -n out=$1
-    local pause
-    printf -v pause '0.0%02d' $((RANDOM % 25))
-    ((RANDOM % 3 == 0)) || out+=(sleep "$pause")
-}
-
 # Lets the window come to rest between bursts: popups closed, the pointer off the button, and the
 # parts a popup covered painted again (until then they hold the popup's pixels; that is the window
 # system's doing, not a frame, so this waits rather than judges).
@@ -204,9 +198,9 @@ choose_each_item() {
         read -r _ _ _ _ t <"$work/menu.txt"
         ((t >= ${#items[@]} * 12)) || fail "the open menu is only $t pixels high"
         words=()
-        t=click_words
-        ((i % 2 == 0)) || t=key_words
-        $t words "${order[i]}"
+        t=item
+        ((i % 2 == 0)) || t=keys
+        add words $t "${order[i]}"
         xdotool "${words[@]}"
         wait_until 5 no_popups || fail "the menu did not close after choosing ${items[order[i]]}"
         click run
@@ -216,37 +210,30 @@ choose_each_item() {
     done
 }
 
-# Each burst is one xdotool command line of random actions, with random pauses.
+# Each burst is one xdotool command line of random actions, with random pauses. One in four is
+# Run alone, watched while it happens: the hub bar of each Run and the frames between.
 storm() {
-    local b a t words watcher
+    local b a t alone words watcher
     for ((b = 0; b < bursts; b++)); do
         words=()
-        if ((RANDOM % 4 == 0)); then
-            # Run alone, watched while it happens: the hub bar of each Run and the frames between.
-            for ((a = 10 + RANDOM % 20; a > 0; a--)); do
-                click_words words run
-                pause_words words
-            done
-            watch 400 &
-            watcher=$!
-            xdotool "${words[@]}"
-            wait $watcher || exit 1
-        else
-            for ((a = 4 + RANDOM % 12; a > 0; a--)); do
-                if ((RANDOM % 3 == 0)); then
-                    click_words words title
-                    # The popup needs a moment to open; sometimes the choice comes before it has.
-                    t=$((RANDOM % 4))
-                    ((t == 0)) || words+=(sleep "0.0$((t * 2))5")
-                    t=$((RANDOM % ${#items[@]}))
-                    if ((RANDOM % 2 == 0)); then click_words words $t; else key_words words $t; fi
-                else
-                    click_words words run
-                fi
-                pause_words words
-            done
-            xdotool "${words[@]}"
-        fi
+        alone=$((RANDOM % 4 == 0))
+        for ((a = alone ? 10 + RANDOM % 20 : 4 + RANDOM % 12; a > 0; a--)); do
+            if ((!alone && RANDOM % 3 == 0)); then
+                add words title
+                # The popup needs a moment to open; sometimes the choice comes before it has.
+                t=$((RANDOM % 4))
+                ((t == 0)) || words+=(sleep "0.0$((t * 2))5")
+                t=item
+                ((RANDOM % 2 == 0)) || t=keys
+                add words $t $((RANDOM % ${#items[@]}))
+            else
+                add words run
+            fi
+            add words pause
+        done
+        ((alone)) && { watch 400 & watcher=$!; }
+        xdotool "${words[@]}"
+        ((!alone)) || wait $watcher || exit 1
         alive || fail "the program died after burst $b"
         settle
         watch $((30 + RANDOM % 80))
@@ -263,7 +250,7 @@ close_under_way() {
     sleep "$((wait_ms / 1000)).$(printf '%03d' $((wait_ms % 1000)))"
     if [[ $1 == under-fire ]]; then
         for ((a = 10 + RANDOM % 20; a > 0; a--)); do
-            click_words words screen-run
+            add words screen-run
             ((RANDOM % 2 == 0)) && words+=(sleep "0.00$((a % 10))")
         done
         xdotool "${words[@]}" >/dev/null 2>&1 &
