@@ -49,7 +49,7 @@ echo "$(wc -l <"$work/frames.txt") whole frames, $(($(now_ms) - started)) ms"
 
 # 2. The program's window, which has no window manager to move it: prints "WINDOW MENU_HEIGHT".
 open_window() {
-    local window x y w h class
+    local window x y w h
     window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Rotavel Motion$' | head -n1) ||
         fail "no window captioned \"Rotavel Motion\" appeared"
     read -r x y w h < <(xdotool getwindowgeometry --shell "$window" |
@@ -58,8 +58,9 @@ open_window() {
     [[ $w -eq 455 && $h -gt 427 ]] || fail "window is ${w}x${h}"
     [[ $x -eq 0 && $y -eq 0 ]] || fail "window at ($x, $y), not at the corner of the screen"
     # The class is the desktop entry's name, so a desktop finds the entry and its icon.
-    class=$("$tool" class "$window")
-    [[ $class == "rotavel-motion io.github.rotavel.RotavelMotion" ]] || fail "WM_CLASS: $class"
+    [[ $(xdotool search --onlyvisible --classname '^rotavel-motion$') == "$window" &&
+        $(xdotool search --onlyvisible --class '^io\.github\.rotavel\.RotavelMotion$') == "$window" ]] ||
+        fail "the window's WM_CLASS is not \"rotavel-motion\", \"io.github.rotavel.RotavelMotion\""
     echo "$window $((h - 427))"
 }
 
@@ -120,37 +121,31 @@ click() {
 }
 
 if [[ $mode == plain ]]; then
-    # 3. A whole animation at its pace, its last frame left on screen, then the close.
-    start_program
-    found=$(open_window)
-    read -r window menu_height <<<"$found"
-    first_picture
-    click run
-    clicked=$(now_ms)
-    wait_until 5 last_is 'load:*' || fail "the picture did not change after Run"
-    watch 100
-    (($(pictures) >= 2)) || fail "the picture changed once but is not animating"
-    # At rest: a fifth of a second with a single picture.
-    at_rest() { watch 200 && (($(pictures) == 1)); }
-    wait_until 20 at_rest || fail "the animation did not stop"
-    elapsed=$(($(now_ms) - clicked))
-    # 503 ticks of 10 ms; the rest detector adds its own 0.2 s or so.
-    ((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
-    [[ $(last_label) == load:503 ]] || fail "the run ended on $(last_label), not its last frame"
-    "$tool" close "$window"
-    end_program close
-
-    # 4. Closed while animating, the close landing between frames or inside a frame's yield; a
-    # logout in the middle of the animation; Ctrl+C with the rotor at rest. Each with a locale.
-    for way in close:LANG=C.UTF-8 TERM:LANG=C.UTF-8 INT:LC_ALL=C; do
-        start_program "${way#*:}"
-        way=${way%%:*}
+    # 3. A whole run at its pace, its last frame left on screen, then the close; closed while
+    # animating, the close landing between frames or inside a frame's yield; a logout mid-run;
+    # Ctrl+C with the rotor at rest. The first two with no locale, as in a service or a container.
+    for way in rest: close: TERM:LANG=C.UTF-8 INT:LC_ALL=C; do
+        locale=${way#*:} way=${way%%:*}
+        start_program ${locale:+"$locale"}
         found=$(open_window)
         read -r window menu_height <<<"$found"
         first_picture
         if [[ $way != INT ]]; then
             click run
+            clicked=$(now_ms)
             wait_until 5 last_is 'load:*' || fail "the picture did not change after Run"
+        fi
+        if [[ $way == rest ]]; then
+            watch 100
+            (($(pictures) >= 2)) || fail "the picture changed once but is not animating"
+            # At rest: a fifth of a second with a single picture.
+            at_rest() { watch 200 && (($(pictures) == 1)); }
+            wait_until 20 at_rest || fail "the animation did not stop"
+            elapsed=$(($(now_ms) - clicked))
+            # 503 ticks of 10 ms; the rest detector adds its own 0.2 s or so.
+            ((elapsed >= 4500)) || fail "the animation stopped after only $elapsed ms"
+            [[ $(last_label) == load:503 ]] || fail "the run ended on $(last_label), not its last"
+            way=close
         fi
         [[ $way != close ]] || "$tool" close "$window"
         end_program "$way"
@@ -186,11 +181,8 @@ settle() {
 # the frames that follow must be that preset's. This checks the click positions and the key path
 # before the storm relies on them.
 choose_each_item() {
-    local order=("${!items[@]}") i j t words
-    for ((i = ${#order[@]} - 1; i > 0; i--)); do
-        j=$((RANDOM % (i + 1))) t=${order[i]}
-        order[i]=${order[j]} order[j]=$t
-    done
+    local order i t words
+    mapfile -t order < <(seq 0 $((${#items[@]} - 1)) | shuf --random-source=<(yes "$seed"))
     for i in "${!order[@]}"; do
         click title
         wait_until 5 has_popup || fail "the menu did not open"

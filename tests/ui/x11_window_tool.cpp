@@ -3,11 +3,10 @@
 
 // What the end-to-end tests need from the X server besides xdotool: the polite close a window
 // manager's close button sends (xdotool's windowclose destroys the window instead, which is no way
-// for a program to end), the window's class, the open popup menus, and a fast watch of the drawing
-// area that tells whole frames from anything else.
+// for a program to end), the open popup menus, and a fast watch of the drawing area that tells
+// whole frames from anything else.
 //
 //   x11_window_tool close WINDOW    asks the window to close (WM_DELETE_WINDOW)
-//   x11_window_tool class WINDOW    prints the window's WM_CLASS: "INSTANCE CLASS"
 //   x11_window_tool popups          prints "ID X Y W H" for each shown popup window
 //   x11_window_tool watch WINDOW X Y MS FRAMES [close]
 //       samples the drawing area's interior at (X, Y) in the window as fast as the server allows
@@ -198,27 +197,14 @@ int watch(Display* display, Window window, int x, int y, int milliseconds, const
     return before.unmatched == 0 && after.unmatched == 0 && gone ? 0 : 1;
 }
 
-int printClass(Display* display, Window window) {
-    XClassHint hint{};
-    if (!XGetClassHint(display, window, &hint)) {
-        std::fprintf(stderr, "x11_window_tool: the window has no WM_CLASS\n");
-        return 1;
-    }
-    std::printf("%s %s\n", hint.res_name, hint.res_class);
-    XFree(hint.res_name);
-    XFree(hint.res_class);
-    return 0;
-}
-
 } // namespace
 
 int main(int argc, char* argv[]) {
     const std::string command = argc >= 2 ? argv[1] : "";
     const bool close = argc == 8 && std::string(argv[7]) == "close";
-    if (!((command == "popups" && argc == 2) ||
-          ((command == "close" || command == "class") && argc == 3) ||
+    if (!((command == "popups" && argc == 2) || (command == "close" && argc == 3) ||
           (command == "watch" && (argc == 7 || close)))) {
-        std::fprintf(stderr, "usage: x11_window_tool close WINDOW | class WINDOW | popups "
+        std::fprintf(stderr, "usage: x11_window_tool close WINDOW | popups "
                              "| watch WINDOW X Y MS FRAMES [close]\n");
         return 2;
     }
@@ -232,8 +218,6 @@ int main(int argc, char* argv[]) {
     int status = 0;
     if (command == "close")
         requestClose(display, window);
-    else if (command == "class")
-        status = printClass(display, window);
     else if (command == "watch")
         status = watch(display, window, std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
                        argv[6], close);
