@@ -20,53 +20,32 @@ gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi, GLib  # noqa: E402
 
 
-def application(pid):
-    desktop = Atspi.get_desktop(0)
-    for i in range(desktop.get_child_count()):
-        app = desktop.get_child_at_index(i)
-        if app is not None and app.get_process_id() == pid:
-            return app
-    return None
+def children(accessible):
+    return (accessible.get_child_at_index(i) for i in range(accessible.get_child_count()))
 
 
 def named(accessible, name, depth=0):
     if accessible.get_name() == name:
         return accessible
-    if depth > 20:
-        return None
-    for i in range(accessible.get_child_count()):
-        child = accessible.get_child_at_index(i)
-        found = child and named(child, name, depth + 1)
-        if found:
-            return found
-    return None
+    found = (named(c, name, depth + 1) for c in children(accessible) if c and depth < 20)
+    return next((f for f in found if f), None)
 
 
-def main(argv):
-    if len(argv) != 4:
-        sys.stderr.write(__doc__)
-        return 2
-    pid, command = int(argv[1]), argv[2]
-    app = application(pid)
-    if app is None:
-        sys.stderr.write(f"atspi_tool: no application with process id {pid} on the bus\n")
-        return 1
-    target = named(app, argv[3])
-    if target is None:
-        sys.stderr.write(f"atspi_tool: no accessible called {argv[3]}\n")
-        return 1
+def main(pid, command, name):
+    app = next((a for a in children(Atspi.get_desktop(0)) if a and a.get_process_id() == pid), None)
+    target = app and named(app, name)
+    if not target:
+        sys.exit(f"atspi_tool: no accessible called {name} in process {pid} on the bus")
     if command == "describe":
         print(target.get_description())
-        return 0
-    if command == "press":
-        return 0 if target.do_action(0) else 1
-    sys.stderr.write(__doc__)
-    return 2
+    elif command != "press" or not target.do_action(0):
+        sys.exit(1)
 
 
 if __name__ == "__main__":
+    if len(sys.argv) != 4 or sys.argv[2] not in ("describe", "press"):
+        sys.exit(__doc__)
     try:
-        sys.exit(main(sys.argv))
+        main(int(sys.argv[1]), sys.argv[2], sys.argv[3])
     except GLib.Error as error:
-        sys.stderr.write(f"atspi_tool: {error.message}\n")
-        sys.exit(1)
+        sys.exit(f"atspi_tool: {error.message}")

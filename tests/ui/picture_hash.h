@@ -2,10 +2,8 @@
 // SPDX-License-Identifier: MIT
 
 // The part of the drawing area that a screenshot of the real window can compare with the headless
-// driver's frames, and the hashes both sides compute over it.
-//
-// Two hashes over the interior, both leaving out the Run button, which lies on top of the picture's
-// top-left corner:
+// driver's frames, and the two hashes both sides compute over it, which leave out the Run button
+// lying on top of the picture's top-left corner:
 //   - `whole`: every other visible pixel; equal to a driver frame's only when the screen shows that
 //     frame exactly;
 //   - `barless`: the same without the hub bar's box, where a Run click draws the hub bar once more
@@ -26,11 +24,8 @@ struct Box {
 // The interior is 448 x 426, but its last row lies below the client area and is never seen.
 inline constexpr int kPictureWidth = 448;
 inline constexpr int kPictureHeight = 425;
-// Where the interior starts in the client area: inside the picture's 2-pixel sunken frame.
-inline constexpr int kPictureLeft = 2;
-inline constexpr int kPictureTop = 2;
-
-// In interior pixels: the Run button (16, 8, 57 x 33 in the client area).
+// In interior pixels: the Run button (16, 8, 57 x 33 in the client area, inside the picture's
+// 2-pixel sunken frame).
 inline constexpr Box kRunButton{14, 6, 57, 33};
 // The hub bar from (-1, 0) to (1, 0), 2 pixels wide with round ends and soft edges, and a pixel
 // to spare on every side; its thinner start-up pen falls inside too.
@@ -43,9 +38,8 @@ struct PictureHash {
 
 // FNV-1a over 0xRRGGBB values, row by row; `rgbAt(x, y)` reads the interior's pixel.
 template <class RgbAt> PictureHash pictureHash(RgbAt rgbAt) {
-    constexpr std::uint64_t kOffset = 1469598103934665603ull;
     constexpr std::uint64_t kPrime = 1099511628211ull;
-    PictureHash hash{kOffset, kOffset};
+    PictureHash hash{1469598103934665603ull, 1469598103934665603ull};
     for (int y = 0; y < kPictureHeight; ++y)
         for (int x = 0; x < kPictureWidth; ++x) {
             if (kRunButton.contains(x, y))

@@ -14,125 +14,62 @@
 # usage: wayland_e2e_test.sh PROGRAM WHOLE_FRAMES
 # Needs the Debian packages weston, dbus, at-spi2-core, python3-gi and gir1.2-atspi-2.0; without
 # weston it reports itself skipped.
-set -euo pipefail
-
-program=$1
-frames=$2
-here=$(cd "$(dirname "$0")" && pwd)
-launcher=/usr/libexec/at-spi-bus-launcher
-
-source "$here/x_session.sh"
+program=$1 frames=$2
+source "$(dirname "$0")/e2e_harness.sh"
 skip_without weston weston weston-screenshooter
-need_commands dbus dbus-run-session
-need_commands at-spi2-core "$launcher"
-/usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null || {
-    echo "FAIL: python3 cannot load the accessibility bindings" \
-        "(install the Debian packages python3-gi and gir1.2-atspi-2.0)"
-    exit 1
-}
-
-# A session bus of our own, for the accessibility bus; it ends with this script.
-if [[ -z ${ROTAVEL_OWN_BUS:-} ]]; then
-    ROTAVEL_OWN_BUS=1 exec dbus-run-session -- bash "$0" "$@"
-fi
-
-work=$(mktemp -d)
-weston=
-bus=
-app=
-cleanup() {
-    local pid
-    for pid in "$app" "$weston" "$bus"; do
-        [[ -n $pid ]] && kill "$pid" 2>/dev/null || true
-    done
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    local log
-    for log in program.err weston.log; do
-        if [[ -s $work/$log ]]; then
-            echo "--- $log (last lines)"
-            tail -n 20 "$work/$log"
-        fi
-    done
-    exit 1
-}
+with_own_bus "$@"
+/usr/bin/python3 -c 'import gi; gi.require_version("Atspi", "2.0")' 2>/dev/null ||
+    fail "python3 cannot load the accessibility bindings (install the Debian packages python3-gi" \
+        "and gir1.2-atspi-2.0)"
 
 # Nothing may lead Qt to X11 or away from the compositor.
 unset DISPLAY WAYLAND_DISPLAY QT_QPA_PLATFORM QT_SCALE_FACTOR QT_WAYLAND_SHELL_INTEGRATION
-export XDG_RUNTIME_DIR=$work/runtime
-mkdir -m 700 "$XDG_RUNTIME_DIR"
 socket=rotavel-$$
-
-"$launcher" --launch-immediately >/dev/null 2>&1 &
-bus=$!
-
 weston --backend=headless-backend.so --use-pixman --width=800 --height=600 --socket="$socket" \
     --idle-time=0 --no-config --debug --log="$work/weston.log" >/dev/null 2>&1 &
-weston=$!
+daemons+=($!)
 listening() { [[ -S $XDG_RUNTIME_DIR/$socket ]]; }
 wait_until 10 listening || fail "weston did not start"
-
-# Starts the program on the compositor, its output in program.out and program.err.
-start_program() {
-    WAYLAND_DISPLAY=$socket QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 "$@" "$program" \
-        >"$work/program.out" 2>"$work/program.err" &
-    app=$!
-}
-# Ends the program as a logout does; it must exit with status 0.
-end_program() {
-    kill -s TERM "$app"
-    has_ended() { ! kill -0 "$app" 2>/dev/null; }
-    wait_until 10 has_ended || fail "the program did not end after SIGTERM"
-    local status=0
-    wait "$app" || status=$?
-    app=
-    ((status == 0)) || fail "exit status $status after SIGTERM"
-}
+on_weston=(WAYLAND_DISPLAY="$socket" QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1)
 
 # The requests a native client sends, read from libwayland's protocol log by the request and its
 # arguments alone, whatever each release puts before them on the line; an X11 client through a
 # compatibility server sends none.
-start_program env WAYLAND_DEBUG=1
+start_program "${on_weston[@]}" WAYLAND_DEBUG=1
 sent() { grep -qF -- "$1" "$work/program.err"; }
 wait_until 10 sent '.set_app_id(' || fail "the program did not show a window on the compositor"
 sent '.set_app_id("io.github.rotavel.RotavelMotion")' ||
     fail "wrong app id: $(grep -o 'set_app_id(.*)' "$work/program.err")"
 wait_until 5 sent '.set_title("Rotavel Motion")' ||
     fail "wrong title: $(grep -o 'set_title(.*)' "$work/program.err")"
-end_program
+end_program TERM log
 
 # Without the protocol log the program's own output must stay empty, to the end of the run. The
 # toolkit's own notes on the accessibility bus are not the program's words: Qt 6.11 writes one each
 # time a newer bus asks for what it does not implement, so its logging rules leave that category out.
-start_program env QT_LOGGING_RULES=qt.accessibility.atspi=false
+start_program "${on_weston[@]}" QT_LOGGING_RULES=qt.accessibility.atspi=false
 atspi() { /usr/bin/python3 "$here/atspi_tool.py" "$app" "$@"; }
 described() { [[ $(atspi describe Rotor 2>/dev/null) == "$1" ]]; }
 wait_until 10 described "2 vanes, stopped" ||
     fail "the picture is not described as \"2 vanes, stopped\""
 
-# The compositor's own view of the screen, and the frame it shows in the drawing area.
+# The compositor's own view of the screen, saved as shot.png.
 screenshot() {
-    local dir
-    dir=$(mktemp -d "$work/shot.XXXX")
-    (cd "$dir" && WAYLAND_DISPLAY=$socket timeout 10 weston-screenshooter) ||
+    rm -rf "$work/shot" && mkdir "$work/shot"
+    (cd "$work/shot" && WAYLAND_DISPLAY=$socket timeout 10 weston-screenshooter) ||
         fail "weston-screenshooter failed or hung"
-    shot=$(echo "$dir"/*.png)
-    [[ -f $shot ]] || fail "weston-screenshooter saved nothing"
+    mv "$work"/shot/*.png "$work/shot.png" || fail "weston-screenshooter saved nothing"
 }
 # Finds the drawing area on the screen by the background it shows before the first Run.
-located() { screenshot && where=$("$frames" screen "$shot" 2>/dev/null); }
+located() { screenshot && "$frames" screen "$work/shot.png" >"$work/where" 2>/dev/null; }
 wait_poll=0.3 wait_until 10 located || fail "the screen does not show the drawing area's background"
-read -r _ _ x y <<<"$where"
+read -r _ _ x y <"$work/where"
 # The label of the frame the drawing area shows (hub-bar:LABEL under a Run's hub bar), or nothing.
 "$frames" load >"$work/frames"
 showing() {
     local whole barless
     screenshot
-    read -r whole barless _ < <("$frames" screen "$shot" "$x" "$y")
+    read -r whole barless _ < <("$frames" screen "$work/shot.png" "$x" "$y")
     awk -v whole="$whole" -v barless="$barless" '
         $1 == whole { found = $3; exit }
         $2 == barless && bar == "" { bar = "hub-bar:" $3 }
@@ -156,7 +93,5 @@ label=$(showing)
 # A logout in the middle of a run: the program ends as when its window is closed.
 atspi press Run || fail "Run could not be pressed a second time"
 wait_until 5 described "2 vanes, turning" || fail "the second run did not start"
-end_program
-said=$(cat "$work/program.out" "$work/program.err")
-[[ -z $said ]] || fail "the program wrote: $(head -n 5 <<<"$said")"
+end_program TERM
 echo "PASS (the run took $elapsed ms)"

@@ -4,21 +4,19 @@
 // Every picture the drawing area can show between events, rendered by the headless driver, as the
 // hashes of picture_hash.h: what a screenshot of the real window is checked against.
 //
-//   whole_frames               prints "WHOLE BARLESS LABEL" for every whole frame
-//   whole_frames ITEM          the same for one state: `load` or a menu item's name
-//   whole_frames png FILE...   prints "WHOLE BARLESS FILE" for pictures the driver saved
+//   whole_frames STATE...      prints "WHOLE BARLESS LABEL" for every whole frame of each state:
+//                              `load` or a menu item's name
 //   whole_frames screen SHOT.png [X Y]
-//       prints "WHOLE BARLESS X Y" for the drawing area's interior in a screenshot of the whole
-//       screen, at X, Y or else where the background before the first Run is seen; exits 1 if
-//       the background is nowhere
+//       prints "WHOLE BARLESS X Y" for the drawing area's interior in a picture (a screenshot, or
+//       one the driver saved), at X, Y or else where the background before the first Run is seen;
+//       exits 1 if the background is nowhere
 //
 // A Run starts every run at angle 0 and each tick adds 0.05, so a frame is fixed by the vane count
-// and blade length in force at its tick and by its tick count since the Run: the eight states the
-// rotor can be in (the one load leaves, 2 vanes with 5.5, and the seven presets) times ticks 1 to
-// 503. Labels read `ITEM:TICKS`, with `load` for the state after load. Two more kinds of picture
-// are shown for a moment: the background before the first Run, and the first frame after
+// and blade length in force at its tick and by its tick count since the Run: the states the rotor
+// can be in (the one load leaves, 2 vanes with 5.5, and one for each preset the test names) times
+// ticks 1 to 503. Labels read `ITEM:TICKS`, with `load` for the state after load. Two more kinds of
+// picture are shown for a moment: the background before the first Run, and the first frame after
 // start-up, whose first hub is drawn in the start-up pen (`ITEM:1:start-up-pen`).
-#include "scene/presets.h"
 #include "surface/raster/qt_image_view.h"
 #include "tests/ui/picture_hash.h"
 #include "tools/headless_driver.h"
@@ -34,14 +32,15 @@
 namespace {
 
 using rotavel::tools::HeadlessDriver;
+using rotavel::uitest::kPictureHeight;
+using rotavel::uitest::kPictureWidth;
 using rotavel::uitest::PictureHash;
 
-constexpr int kTicksPerRun = 503;
-
-PictureHash hashImage(const QImage& image) {
-    const QImage rgb = image.convertToFormat(QImage::Format_RGB32);
-    return rotavel::uitest::pictureHash([&rgb](int x, int y) {
-        return static_cast<std::uint32_t>(reinterpret_cast<const QRgb*>(rgb.constScanLine(y))[x]);
+// The interior's hashes in an RGB32 picture, its top left corner at (left, top).
+PictureHash hashAt(const QImage& picture, int left, int top) {
+    return rotavel::uitest::pictureHash([&picture, left, top](int x, int y) {
+        return static_cast<std::uint32_t>(
+            reinterpret_cast<const QRgb*>(picture.constScanLine(top + y))[left + x]);
     });
 }
 
@@ -50,18 +49,19 @@ void print(const PictureHash& hash, std::string_view label) {
                 static_cast<int>(label.size()), label.data());
 }
 
-// Runs script lines on the driver; they are this program's own, so they cannot be wrong.
+// Runs script lines on the driver; a state the driver does not know ends this program.
 void play(HeadlessDriver& driver, const std::string& lines) {
     const rotavel::tools::Script script = rotavel::tools::parseScript(lines);
     if (!script.ok()) {
-        std::fprintf(stderr, "whole_frames: bad script line: %s\n", script.errors[0].what.c_str());
+        std::fprintf(stderr, "whole_frames: %s\n", script.errors[0].what.c_str());
         std::exit(1);
     }
     driver.run(script);
 }
 
-PictureHash current(const HeadlessDriver& driver) {
-    return hashImage(rotavel::raster::qImageView(driver.image().image()));
+QImage picture(const HeadlessDriver& driver) {
+    return rotavel::raster::qImageView(driver.image().image())
+        .convertToFormat(QImage::Format_RGB32);
 }
 
 // One state of the rotor from start-up: the first frame after start-up, then a whole run.
@@ -69,49 +69,25 @@ void framesOf(std::FILE* trace, const std::string& item) {
     HeadlessDriver driver(trace, stderr);
     play(driver, "load\nactivate\n");
     if (item == "load")
-        print(current(driver), "background");
+        print(hashAt(picture(driver), 0, 0), "background");
     else
         play(driver, "menu " + item + "\n");
     play(driver, "run\ntick\n");
-    print(current(driver), item + ":1:start-up-pen");
+    print(hashAt(picture(driver), 0, 0), item + ":1:start-up-pen");
     play(driver, "run\n");
-    for (int tick = 1; tick <= kTicksPerRun; ++tick) {
+    for (int tick = 1; tick <= 503; ++tick) {
         play(driver, "tick\n");
-        print(current(driver), item + ":" + std::to_string(tick));
+        print(hashAt(picture(driver), 0, 0), item + ":" + std::to_string(tick));
     }
-}
-
-int hashFiles(int count, char* files[]) {
-    for (int i = 0; i < count; ++i) {
-        const QImage image(QString::fromLocal8Bit(files[i]));
-        if (image.width() != rotavel::uitest::kPictureWidth ||
-            image.height() < rotavel::uitest::kPictureHeight) {
-            std::fprintf(stderr, "whole_frames: %s is not a picture of the drawing area\n",
-                         files[i]);
-            return 1;
-        }
-        print(hashImage(image), files[i]);
-    }
-    return 0;
-}
-
-PictureHash hashAt(const QImage& shot, int left, int top) {
-    return rotavel::uitest::pictureHash([&shot, left, top](int x, int y) {
-        return static_cast<std::uint32_t>(
-            reinterpret_cast<const QRgb*>(shot.constScanLine(top + y))[left + x]);
-    });
 }
 
 // Where the background is in the screenshot: the places that show the interior's top row right
 // of the Run button are checked from the top down.
 bool findBackground(std::FILE* trace, const QImage& shot, int& left, int& top) {
-    using rotavel::uitest::kPictureHeight;
-    using rotavel::uitest::kPictureWidth;
     HeadlessDriver driver(trace, stderr);
     play(driver, "load\nactivate\n");
-    const QImage background =
-        rotavel::raster::qImageView(driver.image().image()).convertToFormat(QImage::Format_RGB32);
-    const std::uint64_t wanted = hashImage(background).whole;
+    const QImage background = picture(driver);
+    const std::uint64_t wanted = hashAt(background, 0, 0).whole;
     const int from = rotavel::uitest::kRunButton.x + rotavel::uitest::kRunButton.w;
     const auto* strip = reinterpret_cast<const QRgb*>(background.constScanLine(0)) + from;
     const int length = kPictureWidth - from;
@@ -137,8 +113,8 @@ int hashScreen(std::FILE* trace, const char* file, int argc, char* argv[]) {
     if (argc == 2) {
         x = std::atoi(argv[0]);
         y = std::atoi(argv[1]);
-        if (x < 0 || y < 0 || x + rotavel::uitest::kPictureWidth > shot.width() ||
-            y + rotavel::uitest::kPictureHeight > shot.height()) {
+        if (x < 0 || y < 0 || x + kPictureWidth > shot.width() ||
+            y + kPictureHeight > shot.height()) {
             std::fprintf(stderr, "whole_frames: %s has no drawing area at %d %d\n", file, x, y);
             return 1;
         }
@@ -147,20 +123,16 @@ int hashScreen(std::FILE* trace, const char* file, int argc, char* argv[]) {
                      file);
         return 1;
     }
-    const PictureHash hash = hashAt(shot, x, y);
-    std::printf("%016" PRIx64 " %016" PRIx64 " %d %d\n", hash.whole, hash.barless, x, y);
+    print(hashAt(shot, x, y), std::to_string(x) + " " + std::to_string(y));
     return 0;
 }
 
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc >= 2 && std::string_view(argv[1]) == "png")
-        return hashFiles(argc - 2, argv + 2);
     const bool screen = argc >= 3 && std::string_view(argv[1]) == "screen";
-    if (argc > 2 && !(screen && (argc == 3 || argc == 5))) {
-        std::fprintf(stderr, "usage: whole_frames [ITEM] | whole_frames png FILE... | "
-                             "whole_frames screen SHOT.png [X Y]\n");
+    if (argc < 2 || (screen && argc != 3 && argc != 5)) {
+        std::fprintf(stderr, "usage: whole_frames STATE... | whole_frames screen SHOT.png [X Y]\n");
         return 2;
     }
     // The driver's trace is not needed here, only its pictures.
@@ -170,21 +142,11 @@ int main(int argc, char* argv[]) {
         return 1;
     }
     int status = 0;
-    if (screen) {
+    if (screen)
         status = hashScreen(trace, argv[2], argc - 3, argv + 3);
-    } else if (argc == 2) {
-        const std::string item = argv[1];
-        const bool known = item == "load" || rotavel::scene::findPreset(item);
-        if (known)
-            framesOf(trace, item);
-        else
-            std::fprintf(stderr, "whole_frames: no state called %s\n", item.c_str());
-        status = known ? 0 : 2;
-    } else {
-        framesOf(trace, "load");
-        for (const rotavel::scene::Preset& preset : rotavel::scene::kPresets)
-            framesOf(trace, std::string(preset.item));
-    }
+    else
+        for (int i = 1; i < argc; ++i)
+            framesOf(trace, argv[i]);
     std::fclose(trace);
     return status == 0 && std::fflush(stdout) != 0 ? 1 : status;
 }

@@ -1,28 +1,22 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-// What the end-to-end tests need from the X server besides xdotool: the pixels of a window, the
-// polite close a window manager's close button sends (xdotool's windowclose destroys the window
-// instead, which is no way for a program to end), the open popup menus, and a fast watch of the
-// drawing area that tells whole frames from anything else.
+// What the end-to-end tests need from the X server besides xdotool: the polite close a window
+// manager's close button sends (xdotool's windowclose destroys the window instead, which is no way
+// for a program to end), the open popup menus, and a fast watch of the drawing area that tells
+// whole frames from anything else.
 //
-//   x11_window_tool checksum WINDOW [X Y W H]  prints a hash of the window's pixels (or a part)
-//   x11_window_tool grab WINDOW FILE.png       saves the window's pixels
-//   x11_window_tool close WINDOW               asks the window to close (WM_DELETE_WINDOW)
-//   x11_window_tool class WINDOW               prints the window's WM_CLASS: "INSTANCE CLASS"
-//   x11_window_tool popups                     prints "ID X Y W H" for each shown popup window
-//   x11_window_tool watch WINDOW X Y MS FRAMES DIR [close]
+//   x11_window_tool close WINDOW    asks the window to close (WM_DELETE_WINDOW)
+//   x11_window_tool popups          prints "ID X Y W H" for each shown popup window
+//   x11_window_tool watch WINDOW X Y MS FRAMES [close]
 //       samples the drawing area's interior at (X, Y) in the window as fast as the server allows
-//       for MS milliseconds and looks each sample up in FRAMES (the output of whole_frames);
-//       the first few samples that match nothing are saved in DIR. With `close`, asks the window
-//       to close right after the last sample and goes on sampling until the window is gone.
+//       for MS milliseconds and looks each sample up in FRAMES (the output of whole_frames).
 //       Prints "watch samples N whole W hub-bar B covered C unmatched U pictures P" (P: changes
-//       of picture), "last LABEL" and "seen LABEL..." (each label once per run of samples), then
-//       the same for the samples after the close with "gone-ms MS"; exits 1 if any sample
-//       matched nothing or the window did not go.
+//       of picture) and "last LABEL". With `close`, then asks the window to close and goes on
+//       sampling until it is gone: the same lines for those samples ("after-close ..."), and
+//       "gone-ms MS". Exits 1 if any sample matched nothing or the window did not go.
 #include "tests/ui/picture_hash.h"
 
-#include <QImage>
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <chrono>
@@ -30,87 +24,31 @@
 #include <cstdio>
 #include <cstdlib>
 #include <string>
-#include <unistd.h>
 #include <unordered_map>
-#include <utility>
 #include <vector>
 
 namespace {
 
-int usage() {
-    std::fprintf(
-        stderr,
-        "usage: x11_window_tool checksum WINDOW [X Y W H] | grab WINDOW FILE.png "
-        "| close WINDOW | class WINDOW | popups | watch WINDOW X Y MS FRAMES DIR [close]\n");
-    return 2;
+using rotavel::uitest::kPictureHeight;
+using rotavel::uitest::kPictureWidth;
+using Clock = std::chrono::steady_clock;
+
+// Xvfb's 24-bit visual as it comes, in the server's byte order; nothing else is expected.
+bool hashPicture(XImage* image, rotavel::uitest::PictureHash& hash) {
+    if (image->bits_per_pixel != 32 || image->red_mask != 0xFF0000 || image->green_mask != 0xFF00 ||
+        image->blue_mask != 0xFF)
+        return false;
+    const bool lsb = image->byte_order == LSBFirst;
+    hash = rotavel::uitest::pictureHash([image, lsb](int x, int y) {
+        const auto* p = reinterpret_cast<const unsigned char*>(image->data) +
+                        static_cast<std::ptrdiff_t>(y) * image->bytes_per_line + 4 * x;
+        return lsb ? static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16))
+                   : static_cast<std::uint32_t>(p[3] | (p[2] << 8) | (p[1] << 16));
+    });
+    return true;
 }
 
-int failOnError(Display*, XErrorEvent* error) {
-    std::fprintf(stderr, "x11_window_tool: X error %d\n", error->error_code);
-    std::exit(1);
-}
-
-// The pixel as 0xRRGGBB, whatever the visual's channel layout.
-std::uint32_t rgb(XImage* image, int x, int y) {
-    const unsigned long pixel = XGetPixel(image, x, y);
-    auto channel = [pixel](unsigned long mask) {
-        if (mask == 0)
-            return 0u;
-        int shift = 0;
-        while (!((mask >> shift) & 1))
-            ++shift;
-        const unsigned long max = mask >> shift;
-        return static_cast<unsigned>(((pixel & mask) >> shift) * 255 / max);
-    };
-    return (channel(image->red_mask) << 16) | (channel(image->green_mask) << 8) |
-           channel(image->blue_mask);
-}
-
-XImage* windowPixels(Display* display, Window window, int x, int y, int w, int h) {
-    if (w <= 0 || h <= 0) {
-        XWindowAttributes attributes;
-        XGetWindowAttributes(display, window, &attributes);
-        w = attributes.width - x;
-        h = attributes.height - y;
-    }
-    return XGetImage(display, window, x, y, static_cast<unsigned>(w), static_cast<unsigned>(h),
-                     AllPlanes, ZPixmap);
-}
-
-int checksum(Display* display, Window window, int x, int y, int w, int h) {
-    XImage* image = windowPixels(display, window, x, y, w, h);
-    std::uint64_t hash = 1469598103934665603ull; // FNV-1a
-    for (int row = 0; row < image->height; ++row)
-        for (int col = 0; col < image->width; ++col) {
-            hash = (hash ^ rgb(image, col, row)) * 1099511628211ull;
-        }
-    std::printf("%016llx\n", static_cast<unsigned long long>(hash));
-    XDestroyImage(image);
-    return 0;
-}
-
-QImage toImage(XImage* image) {
-    QImage out(image->width, image->height, QImage::Format_RGB32);
-    for (int row = 0; row < image->height; ++row) {
-        auto* line = reinterpret_cast<QRgb*>(out.scanLine(row));
-        for (int col = 0; col < image->width; ++col)
-            line[col] = 0xFF000000u | rgb(image, col, row);
-    }
-    return out;
-}
-
-int grab(Display* display, Window window, const char* file) {
-    XImage* image = windowPixels(display, window, 0, 0, 0, 0);
-    const QImage out = toImage(image);
-    XDestroyImage(image);
-    if (!out.save(QString::fromLocal8Bit(file), "PNG")) {
-        std::fprintf(stderr, "x11_window_tool: cannot write %s\n", file);
-        return 1;
-    }
-    return 0;
-}
-
-int requestClose(Display* display, Window window) {
+void requestClose(Display* display, Window window) {
     XEvent event{};
     event.xclient.type = ClientMessage;
     event.xclient.window = window;
@@ -120,19 +58,6 @@ int requestClose(Display* display, Window window) {
     event.xclient.data.l[1] = CurrentTime;
     XSendEvent(display, window, False, NoEventMask, &event);
     XSync(display, False);
-    return 0;
-}
-
-int printClass(Display* display, Window window) {
-    XClassHint hint{};
-    if (!XGetClassHint(display, window, &hint)) {
-        std::fprintf(stderr, "x11_window_tool: the window has no WM_CLASS\n");
-        return 1;
-    }
-    std::printf("%s %s\n", hint.res_name, hint.res_class);
-    XFree(hint.res_name);
-    XFree(hint.res_class);
-    return 0;
 }
 
 // While popups come and go, or the watched window closes, X errors are part of the job: the call
@@ -165,164 +90,90 @@ std::vector<Popup> shownPopups(Display* display) {
     return popups;
 }
 
-int listPopups(Display* display) {
-    XSetErrorHandler(ignoreError);
-    for (const Popup& p : shownPopups(display))
-        std::printf("0x%lx %d %d %d %d\n", p.id, p.x, p.y, p.w, p.h);
-    return 0;
-}
-
-using rotavel::uitest::kPictureHeight;
-using rotavel::uitest::kPictureWidth;
-using rotavel::uitest::PictureHash;
-
 // The output of whole_frames: which picture each hash belongs to.
 struct Frames {
-    std::unordered_map<std::uint64_t, std::string> whole;
-    std::unordered_map<std::uint64_t, std::string> barless;
+    std::unordered_map<std::uint64_t, std::string> whole, barless;
 };
-
-bool readFrames(const char* file, Frames& frames) {
-    std::FILE* in = std::fopen(file, "r");
-    if (!in)
-        return false;
-    unsigned long long whole = 0, barless = 0;
-    char label[64];
-    while (std::fscanf(in, "%llx %llx %63s", &whole, &barless, label) == 3) {
-        frames.whole.emplace(whole, label);
-        frames.barless.emplace(barless, label);
-    }
-    std::fclose(in);
-    return !frames.whole.empty();
-}
-
-PictureHash hashPicture(XImage* image) {
-    // The usual 24-bit visual read straight from memory; anything else through Xlib.
-    if (image->bits_per_pixel == 32 && image->red_mask == 0xFF0000 && image->green_mask == 0xFF00 &&
-        image->blue_mask == 0xFF && image->byte_order == LSBFirst) {
-        return rotavel::uitest::pictureHash([image](int x, int y) {
-            const auto* p = reinterpret_cast<const unsigned char*>(image->data) +
-                            static_cast<std::ptrdiff_t>(y) * image->bytes_per_line + 4 * x;
-            return static_cast<std::uint32_t>(p[0] | (p[1] << 8) | (p[2] << 16));
-        });
-    }
-    return rotavel::uitest::pictureHash([image](int x, int y) { return rgb(image, x, y); });
-}
 
 struct Tally {
     int samples = 0, whole = 0, hubBar = 0, covered = 0, unmatched = 0, pictures = 0;
     std::string last;
     std::uint64_t lastHash = 0;
-    std::vector<std::string> seen; // labels in order, one for each run of equal labels
 
     void print(const char* what) const {
-        std::printf("%s samples %d whole %d hub-bar %d covered %d unmatched %d pictures %d\n", what,
-                    samples, whole, hubBar, covered, unmatched, pictures);
+        std::printf("%s samples %d whole %d hub-bar %d covered %d unmatched %d pictures %d\n"
+                    "last %s\n",
+                    what, samples, whole, hubBar, covered, unmatched, pictures, last.c_str());
     }
 };
 
-class Watch {
-public:
-    Watch(Display* display, Window window, int x, int y, const Frames& frames, std::string dir)
-        : m_display(display), m_window(window), m_x(x), m_y(y), m_frames(frames),
-          m_dir(std::move(dir)) {}
-
-    // Takes one sample into `tally`; false once the window can no longer be read.
-    bool sample(Tally& tally) {
-        XImage* image = XGetImage(m_display, m_window, m_x, m_y, kPictureWidth, kPictureHeight,
-                                  AllPlanes, ZPixmap);
-        if (!image)
-            return false;
-        const PictureHash hash = hashPicture(image);
-        ++tally.samples;
-        if (tally.samples == 1 || hash.whole != tally.lastHash)
-            ++tally.pictures;
-        tally.lastHash = hash.whole;
-        std::string label;
-        if (auto whole = m_frames.whole.find(hash.whole); whole != m_frames.whole.end()) {
-            ++tally.whole;
-            label = whole->second;
-        } else if (auto bar = m_frames.barless.find(hash.barless); bar != m_frames.barless.end()) {
-            ++tally.hubBar; // a Run's hub bar drawn over this frame, until the next tick
-            label = "hub-bar:" + bar->second;
-        } else if (covered()) {
-            ++tally.covered;
-            label = "covered";
-        } else {
-            ++tally.unmatched;
-            label = "unmatched";
-            keep(image);
-        }
-        XDestroyImage(image);
-        if (tally.seen.empty() || tally.seen.back() != label)
-            tally.seen.push_back(label);
-        tally.last = label;
-        return true;
+// Whether a popup lies over the watched part of the window now.
+bool covered(Display* display, Window window, int x, int y) {
+    Window child = 0;
+    XTranslateCoordinates(display, window, DefaultRootWindow(display), x, y, &x, &y, &child);
+    for (const Popup& p : shownPopups(display)) {
+        if (p.x < x + kPictureWidth && x < p.x + p.w && p.y < y + kPictureHeight && y < p.y + p.h)
+            return true;
     }
+    return false;
+}
 
-private:
-    // Whether a popup lies over the watched part of the window now.
-    bool covered() {
-        int left = 0, top = 0;
-        Window child = 0;
-        XTranslateCoordinates(m_display, m_window, DefaultRootWindow(m_display), m_x, m_y, &left,
-                              &top, &child);
-        for (const Popup& p : shownPopups(m_display)) {
-            if (p.x < left + kPictureWidth && left < p.x + p.w && p.y < top + kPictureHeight &&
-                top < p.y + p.h)
-                return true;
-        }
+// Takes one sample into `tally`; false once the window can no longer be read.
+bool sample(Display* display, Window window, int x, int y, const Frames& frames, Tally& tally) {
+    XImage* image =
+        XGetImage(display, window, x, y, kPictureWidth, kPictureHeight, AllPlanes, ZPixmap);
+    if (!image)
         return false;
+    rotavel::uitest::PictureHash hash{};
+    const bool read = hashPicture(image, hash);
+    XDestroyImage(image);
+    if (!read)
+        return false;
+    if (tally.samples++ == 0 || hash.whole != tally.lastHash)
+        ++tally.pictures;
+    tally.lastHash = hash.whole;
+    if (auto whole = frames.whole.find(hash.whole); whole != frames.whole.end()) {
+        ++tally.whole;
+        tally.last = whole->second;
+    } else if (auto bar = frames.barless.find(hash.barless); bar != frames.barless.end()) {
+        ++tally.hubBar; // a Run's hub bar drawn over this frame, until the next tick
+        tally.last = "hub-bar:" + bar->second;
+    } else if (covered(display, window, x, y)) {
+        ++tally.covered;
+        tally.last = "covered";
+    } else {
+        ++tally.unmatched;
+        tally.last = "unmatched";
     }
-
-    void keep(XImage* image) {
-        constexpr int kKept = 5;
-        if (m_kept >= kKept)
-            return;
-        const std::string file = m_dir + "/unmatched-" + std::to_string(getpid()) + "-" +
-                                 std::to_string(m_kept++) + ".png";
-        if (toImage(image).save(QString::fromStdString(file), "PNG"))
-            std::fprintf(stderr, "x11_window_tool: a sample that is no whole frame: %s\n",
-                         file.c_str());
-    }
-
-    Display* m_display;
-    Window m_window;
-    int m_x, m_y;
-    const Frames& m_frames;
-    std::string m_dir;
-    int m_kept = 0;
-};
-
-void printSeen(const Tally& tally) {
-    std::printf("seen");
-    for (const std::string& label : tally.seen)
-        std::printf(" %s", label.c_str());
-    std::printf("\n");
+    return true;
 }
 
 int watch(Display* display, Window window, int x, int y, int milliseconds, const char* framesFile,
-          const char* dir, bool thenClose) {
-    using Clock = std::chrono::steady_clock;
+          bool thenClose) {
     Frames frames;
-    if (!readFrames(framesFile, frames)) {
+    if (std::FILE* in = std::fopen(framesFile, "r")) {
+        unsigned long long whole = 0, barless = 0;
+        char label[64];
+        while (std::fscanf(in, "%llx %llx %63s", &whole, &barless, label) == 3) {
+            frames.whole.emplace(whole, label);
+            frames.barless.emplace(barless, label);
+        }
+        std::fclose(in);
+    }
+    if (frames.whole.empty()) {
         std::fprintf(stderr, "x11_window_tool: cannot read the frames in %s\n", framesFile);
         return 1;
     }
-    XSetErrorHandler(ignoreError);
-    Watch watch(display, window, x, y, frames, dir);
-
     Tally before;
     const auto end = Clock::now() + std::chrono::milliseconds(milliseconds);
     do {
-        if (!watch.sample(before)) {
-            std::fprintf(stderr, "x11_window_tool: the window could not be read\n");
+        if (!sample(display, window, x, y, frames, before)) {
+            std::fprintf(stderr,
+                         "x11_window_tool: the window could not be read as 24-bit pixels\n");
             return 1;
         }
     } while (Clock::now() < end);
     before.print("watch");
-    std::printf("last %s\n", before.last.c_str());
-    printSeen(before);
     if (!thenClose)
         return before.unmatched == 0 ? 0 : 1;
 
@@ -330,18 +181,17 @@ int watch(Display* display, Window window, int x, int y, int milliseconds, const
     const auto closed = Clock::now();
     requestClose(display, window);
     Tally after;
-    constexpr auto kGrace = std::chrono::seconds(5);
     bool gone = false;
-    while (!gone && Clock::now() - closed < kGrace) {
+    while (!gone && Clock::now() - closed < std::chrono::seconds(5)) {
         XWindowAttributes a;
         gone = !XGetWindowAttributes(display, window, &a) || a.map_state != IsViewable ||
-               !watch.sample(after);
+               !sample(display, window, x, y, frames, after);
     }
-    const auto goneMs =
-        std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - closed).count();
     after.print("after-close");
-    std::printf("gone-ms %lld\n", static_cast<long long>(goneMs));
-    printSeen(after);
+    std::printf(
+        "gone-ms %lld\n",
+        static_cast<long long>(
+            std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - closed).count()));
     if (!gone)
         std::fprintf(stderr, "x11_window_tool: the window is still shown after the close\n");
     return before.unmatched == 0 && after.unmatched == 0 && gone ? 0 : 1;
@@ -350,37 +200,29 @@ int watch(Display* display, Window window, int x, int y, int milliseconds, const
 } // namespace
 
 int main(int argc, char* argv[]) {
-    if (argc < 2 || (argc < 3 && std::string(argv[1]) != "popups"))
-        return usage();
-    const std::string command = argv[1];
-    const Window window = argc >= 3 ? std::strtoul(argv[2], nullptr, 0) : 0;
+    const std::string command = argc >= 2 ? argv[1] : "";
+    const bool close = argc == 8 && std::string(argv[7]) == "close";
+    if (!((command == "popups" && argc == 2) || (command == "close" && argc == 3) ||
+          (command == "watch" && (argc == 7 || close)))) {
+        std::fprintf(stderr, "usage: x11_window_tool close WINDOW | popups "
+                             "| watch WINDOW X Y MS FRAMES [close]\n");
+        return 2;
+    }
     Display* display = XOpenDisplay(nullptr);
     if (!display) {
         std::fprintf(stderr, "x11_window_tool: cannot open the display\n");
         return 1;
     }
-    XSetErrorHandler(failOnError);
+    XSetErrorHandler(ignoreError);
+    const Window window = argc >= 3 ? std::strtoul(argv[2], nullptr, 0) : 0;
     int status = 0;
-    if (command == "checksum" && argc == 3) {
-        status = checksum(display, window, 0, 0, 0, 0);
-    } else if (command == "checksum" && argc == 7) {
-        status = checksum(display, window, std::atoi(argv[3]), std::atoi(argv[4]),
-                          std::atoi(argv[5]), std::atoi(argv[6]));
-    } else if (command == "grab" && argc == 4) {
-        status = grab(display, window, argv[3]);
-    } else if (command == "close" && argc == 3) {
-        status = requestClose(display, window);
-    } else if (command == "class" && argc == 3) {
-        status = printClass(display, window);
-    } else if (command == "popups" && argc == 2) {
-        status = listPopups(display);
-    } else if (command == "watch" &&
-               (argc == 8 || (argc == 9 && std::string(argv[8]) == "close"))) {
+    if (command == "close")
+        requestClose(display, window);
+    else if (command == "watch")
         status = watch(display, window, std::atoi(argv[3]), std::atoi(argv[4]), std::atoi(argv[5]),
-                       argv[6], argv[7], argc == 9);
-    } else {
-        status = usage();
-    }
+                       argv[6], close);
+    for (const Popup& p : command == "popups" ? shownPopups(display) : std::vector<Popup>{})
+        std::printf("0x%lx %d %d %d %d\n", p.id, p.x, p.y, p.w, p.h);
     XCloseDisplay(display);
     return status;
 }
