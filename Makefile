@@ -28,9 +28,12 @@ PREVIEW_PKGS := imagemagick
 # The fuzzer's runtime for the release's own clang (14 on Debian 12, 19 on 13).
 FUZZ_PKGS    := clang libclang-rt-dev
 FRESH_PKGS   := mmdebstrap git
-# The page: Debian's WebAssembly toolchain, and the browser and client its tests drive.
+# The page: Debian's WebAssembly toolchain, and the browsers its tests drive, one of each engine:
+# chromium through its WebDriver server, firefox-esr over WebDriver BiDi (python3-websocket), and
+# WebKitGTK's MiniBrowser through WebKit's WebDriver server on an X server of the tests' own.
 WEB_PKGS     := emscripten node-acorn python3
-BROWSER_PKGS := chromium chromium-driver python3-selenium python3-pil
+BROWSER_PKGS := chromium chromium-driver firefox-esr python3-websocket webkit2gtk-driver \
+                libwebkit2gtk-4.1-0 xvfb python3-pil
 
 ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
 
