@@ -74,7 +74,7 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/rotavel-motion
 
-# axe-core, for the page's accessibility audit: `npm ci` from the lockfile the build copies beside
+# axe-core and Lighthouse, for the page's audits: `npm ci` from the lockfile the build copies beside
 # the browser tests, so nothing lands in the source tree. Debian's npm brings the client, unless a
 # node from elsewhere brought one already. Node trusts the system's certificate authorities too,
 # as a machine behind a proxy of its own needs.
@@ -86,7 +86,7 @@ $(AXE): tests/web/package-lock.json | build
 	    npm ci --no-audit --no-fund --loglevel=error
 	@touch $@
 
-# The browser tests need the page built, Debian's chromium with its driver, and axe-core. They keep
+# The browser tests need the page built, a browser of each engine, axe-core and Lighthouse. They keep
 # the page's real time, so a stall of a shared machine gets them one more try, and them alone. With
 # everything installed and built, a test that reports itself skipped fails the target. No test may
 # write into the source tree: what git sees there afterwards must have been there before.
@@ -173,11 +173,13 @@ web-serve: web
 	@echo "Rotavel Motion: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C to stop)"
 	/usr/bin/python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
 
-# The page's CPU in headless chromium, turn about with a floor page that does only the browser's
-# share of a run, at ratios 1 and 2; its run length and frame cost; docs/web.png mid-animation.
-web-timing: build web
+# The page's CPU in a browser of each engine, turn about with floor pages that do only the
+# browser's share of a run, at ratios 1 and 2, side by side; its run length and frame cost;
+# Lighthouse's performance score; docs/web.png mid-animation.
+web-timing: build web $(AXE)
 	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
-	/usr/bin/python3 bench/web/page_timing.py $(WEB_BUILD)/site docs/web.png
+	/usr/bin/python3 bench/web/page_timing.py $(WEB_BUILD)/site docs/web.png \
+	    $(BUILD)/tests/web/node_modules/lighthouse/cli/index.js
 
 # The main window's timing on a screen of its own, for the start-up rotor's 2 vanes and for 8:
 # start-up, pace, the program's CPU and the X server's (and theirs for the toolkit alone, ticking

@@ -34,6 +34,7 @@
     presents: 0,
     presentMs: 0,    // drawing the picture and copying what changed to the canvas, summed
     presentMaxMs: 0,
+    changedPixels: 0, // copied to the canvas, summed
   });
   let stats = newStats();
 
@@ -69,8 +70,10 @@
     const heap = rotor.HEAP32;
     const [x, y, width, height] = [heap[changed], heap[changed + 1], heap[changed + 2],
                                    heap[changed + 3]];
-    if (width > 0 && height > 0)
+    if (width > 0 && height > 0) {
       context.putImageData(currentImageData(), 0, 0, x, y, width, height);
+      stats.changedPixels += width * height;
+    }
     const spent = performance.now() - started;
     stats.presents += 1;
     stats.presentMs += spent;

@@ -60,6 +60,19 @@ def serve(site, port=0):
         server.server_close()
 
 
+def lighthouse(lighthouse_cli, url, categories):
+    """Lighthouse's scores (0 to 1) for the page at `url`, by category, with its mobile defaults,
+    on Debian's chromium."""
+    with tempfile.TemporaryDirectory() as folder:
+        report = os.path.join(folder, "report.json")
+        subprocess.run(["node", lighthouse_cli, url, "--quiet", "--output=json",
+                        f"--output-path={report}", f"--only-categories={','.join(categories)}",
+                        "--chrome-flags=--headless=new --no-sandbox"], check=True,
+                       env={**os.environ, "CHROME_PATH": CHROMIUM}, timeout=240)
+        with open(report, encoding="utf-8") as f:
+            return {name: c["score"] for name, c in json.load(f)["categories"].items()}
+
+
 def _free_port():
     with socket.socket() as s:
         s.bind(("127.0.0.1", 0))

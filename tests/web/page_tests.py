@@ -10,7 +10,8 @@ one file; the accessibility audit; no console error. In chromium also on phones 
 by touch; in chromium and firefox installed and offline.
 
 usage: page_tests.py SITE ROTOR_HEADLESS ENGINE RATIO [unittest options, such as a class to run]
-ROTAVEL_AXE names axe-core's axe.min.js; ROTAVEL_CMAKE the cmake that puts the site together."""
+ROTAVEL_NODE_MODULES names the folder npm ci filled with axe-core and Lighthouse; ROTAVEL_CMAKE
+the cmake that puts the site together."""
 
 import hashlib
 import importlib.util
@@ -24,7 +25,9 @@ import unittest
 from urllib.parse import urlparse
 
 SITE, HEADLESS, ENGINE, RATIO = sys.argv[1], sys.argv[2], sys.argv[3], float(sys.argv[4])
-AXE = os.environ.get("ROTAVEL_AXE", "")
+NODE_MODULES = pathlib.Path(os.environ.get("ROTAVEL_NODE_MODULES", "node_modules"))
+AXE = NODE_MODULES / "axe-core" / "axe.min.js"
+LIGHTHOUSE = NODE_MODULES / "lighthouse" / "cli" / "index.js"
 CMAKE = os.environ.get("ROTAVEL_CMAKE", "cmake")
 HERE = pathlib.Path(__file__).resolve().parent
 WEB_SOURCE = HERE.parent.parent / "web"
@@ -45,12 +48,13 @@ from PIL import Image, ImageChops  # noqa: E402
 # The shared helpers are read from the source tree, which nothing here writes to.
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(HERE))
-from page_session import NEEDS, Browser, serve  # noqa: E402
+from page_session import NEEDS, Browser, lighthouse, serve  # noqa: E402
 
 skip_without(os.path.isfile(os.path.join(SITE, "index.html")), f"no page in {SITE} (make web)")
 for program, package in NEEDS[ENGINE].items():
     skip_without(os.access(program, os.X_OK), f"{program} is missing (package {package})")
-skip_without(os.path.isfile(AXE), f"no axe-core at '{AXE}' (npm ci beside the tests, as make test does)")
+for tool in (AXE, LIGHTHOUSE):
+    skip_without(tool.is_file(), f"no {tool} (npm ci beside the tests, as make test does)")
 
 PERIOD_SECONDS = 0.01
 TICKS_A_RUN = 503  # four turns
@@ -388,6 +392,15 @@ class Offline(Session):
                 # The old build's files are dropped once the new build's are all kept.
                 b.wait_for(f"caches.keys().then((k) => k.join() === 'rotavel-{second}')",
                            timeout=20)
+
+
+class Lighthouse(unittest.TestCase):
+    """Lighthouse's audits of the served page (its performance is a timing: make web-timing)."""
+
+    def test_accessibility_best_practices_and_seo(self):
+        with serve(SITE) as url:
+            scores = lighthouse(LIGHTHOUSE, url, ["accessibility", "best-practices", "seo"])
+        self.assertEqual(scores, {"accessibility": 1, "best-practices": 1, "seo": 1})
 
 
 if __name__ == "__main__":
