@@ -155,7 +155,8 @@ clean:
 	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz $(WEB_BUILD)
 
 # The page, built with Debian's emscripten (the preset `web`) into $(WEB_BUILD)/site: index.html,
-# its script and style, rotavel.js and rotavel.wasm.
+# its script and style, rotavel.js with the module inside; and the page in one file,
+# $(WEB_BUILD)/rotavel-motion.html.
 WEB_BUILD := build-web
 WEB_PORT  ?= 8000
 web-deps:

@@ -16,6 +16,7 @@ Lighthouse's performance score for the served page, with its mobile defaults.
 usage: page_timing.py SITE SCREENSHOT.png LIGHTHOUSE_CLI [ROUNDS] [ENGINE...]"""
 
 import base64
+import contextlib
 import os
 import statistics
 import sys
@@ -35,10 +36,24 @@ POLL_SECONDS = 0.05
 CLOCK_TICKS = os.sysconf("SC_CLK_TCK")
 
 
+def processes(browser):
+    """The browser's processes: those below its WebDriver server, or the browser and those below
+    it."""
+    parents = {}
+    for pid in filter(str.isdigit, os.listdir("/proc")):
+        with contextlib.suppress(OSError), open(f"/proc/{pid}/stat") as f:
+            parents[int(pid)] = int(f.read().rsplit(")", 1)[1].split()[1])
+    below, found = set(), {browser.bridge.root}
+    while found:
+        below |= found
+        found = {pid for pid, parent in parents.items() if parent in found} - below
+    return below if browser.bridge.own else below - {browser.bridge.root}
+
+
 def cpu_seconds(browser):
     """CPU seconds of each of the browser's processes, by pid."""
     seconds = {}
-    for pid in browser.processes():
+    for pid in processes(browser):
         try:
             with open(f"/proc/{pid}/stat") as f:
                 fields = f.read().rsplit(")", 1)[1].split()

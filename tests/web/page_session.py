@@ -104,14 +104,12 @@ def _x_server():
 
 
 class _WebDriver:
-    """A browser behind a WebDriver server, over HTTP. The browser's processes are the server's
-    children."""
+    """A browser behind a WebDriver server, over HTTP; its processes are the server's children."""
 
     def __init__(self, server, capabilities, env=None):
         port = _free_port()
-        self.log = tempfile.TemporaryFile()
-        self.process = subprocess.Popen([*server, f"--port={port}"], env=env, stdout=self.log,
-                                        stderr=subprocess.STDOUT)
+        self.process = subprocess.Popen([*server, f"--port={port}"], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
         self.root, self.own = self.process.pid, False
         self.base = f"http://127.0.0.1:{port}"
         _until(lambda: self.send("GET", "/status"), server[0])
@@ -356,23 +354,9 @@ class Browser:
 
     def last_run(self):
         """The page's own measure of its last whole run: its length in seconds and its counts."""
-        run = self.js("const runs = performance.getEntriesByName('rotavel run');"
-                      "return runs.length ? {...runs[runs.length - 1].detail,"
-                      " seconds: runs[runs.length - 1].duration / 1000} : null;")
-        return run
-
-    def processes(self):
-        """The browser's processes, by pid: those below its WebDriver server, or the browser and
-        those below it."""
-        parents = {}
-        for pid in filter(str.isdigit, os.listdir("/proc")):
-            with contextlib.suppress(OSError), open(f"/proc/{pid}/stat") as f:
-                parents[int(pid)] = int(f.read().rsplit(")", 1)[1].split()[1])
-        below, found = set(), {self.bridge.root}
-        while found:
-            below |= found
-            found = {pid for pid, parent in parents.items() if parent in found} - below
-        return below if self.bridge.own else below - {self.bridge.root}
+        return self.js("const runs = performance.getEntriesByName('rotavel run');"
+                       "return runs.length ? {...runs[runs.length - 1].detail,"
+                       " seconds: runs[runs.length - 1].duration / 1000} : null;")
 
     def audit(self, axe_script):
         """The accessibility audit of the page as it stands: axe-core's violations, each as its
