@@ -7,11 +7,11 @@
 MiniBrowser on an X server of its own), at device pixel ratios 1 and 2: the CPU of all of the
 browser's processes over a whole 8-vane run and, turn about in the same browser, over the floor page
 (floor.html: a timer of the page's period and a canvas patch each animation frame) twice, with an
-8 x 8 patch (the browser's own share of a run) and with a patch of the page's mean changed area (the
-engine's share of putting the picture on the canvas too); the run's length; the time inside ticks and
-canvas updates as the page measures them. The three side by side. Then chromium's screenshot of the
-window mid-animation, and one of a phone's whole screen beside it (SCREENSHOT-phone.png); and
-Lighthouse's performance score for the served page, with its mobile defaults.
+8 x 8 patch (the browser's own share of a run) and with a patch of the page's mean changed area
+(the engine's share of putting the picture on the canvas too); the run's length; the time inside
+ticks and canvas updates as the page measures them; the three side by side. Then Lighthouse's
+performance score for the served page, with its mobile defaults, and chromium's screenshot of the
+window mid-animation, and one of a phone's whole screen beside it (SCREENSHOT-phone.png).
 
 usage: page_timing.py SITE SCREENSHOT.png LIGHTHOUSE_CLI [ROUNDS] [ENGINE...]"""
 
@@ -77,7 +77,8 @@ def cpu_share(browser, start, done):
 
 def page_run(browser, url):
     browser.open(url)
-    browser.js("document.getElementById('mmain').click(); document.getElementById('eeight').click();")
+    browser.js("document.getElementById('mmain').click();"
+               "document.getElementById('eeight').click();")
     share = cpu_share(browser, "document.getElementById('Command1').click();",
                       "performance.getEntriesByName('rotavel run').length > 0")
     return share, browser.last_run()
@@ -171,9 +172,10 @@ def main():
     site, path, lighthouse_cli = sys.argv[1:4]
     rounds = int(sys.argv[4]) if len(sys.argv) > 4 else 3
     engines = sys.argv[5:] or list(ENGINES)
-    print(f"rotavel.js {os.path.getsize(os.path.join(site, 'rotavel.js'))} bytes (the module "
-          f"inside), rotavel-motion.html {os.path.getsize(os.path.join(site, 'rotavel-motion.html'))}"
-          " bytes")
+    size = {name: os.path.getsize(os.path.join(site, name))
+            for name in ("rotavel.js", "rotavel-motion.html")}
+    print(f"rotavel.js {size['rotavel.js']} bytes (the module inside), "
+          f"rotavel-motion.html {size['rotavel-motion.html']} bytes")
     results = {e: {ratio: measure(site, e, ratio, rounds) for ratio in (1, 2)} for e in engines}
     report(results, rounds)
     with serve(site) as url:

@@ -326,11 +326,14 @@ class Browser:
         data = base64.b64decode(url.split(",", 1)[1])
         return Image.open(io.BytesIO(data)).convert("RGB")
 
+    def middle(self, element_id):
+        return self.js("const r = document.getElementById(arguments[0]).getBoundingClientRect();"
+                       "return [r.left + r.width / 2, r.top + r.height / 2].map(Math.round);",
+                       element_id)
+
     def click(self, element_id):
         """The mouse's press and release on the middle of the element."""
-        x, y = self.js("const r = document.getElementById(arguments[0]).getBoundingClientRect();"
-                       "return [Math.round(r.left + r.width / 2), Math.round(r.top + r.height / 2)];",
-                       element_id)
+        x, y = self.middle(element_id)
         self.bridge.perform([{"type": "pointer", "id": "mouse", "actions": [
             {"type": "pointerMove", "x": x, "y": y, "origin": "viewport"},
             {"type": "pointerDown", "button": 0}, {"type": "pointerUp", "button": 0}]}])
@@ -364,8 +367,10 @@ class Browser:
         if not self.js("return typeof axe !== 'undefined';"):
             with open(axe_script, encoding="utf-8") as f:
                 self.js(f.read())
-        return [(v["id"], v["help"], [n["target"] for n in v["nodes"]]) for v in json.loads(
-            self.js("return axe.run(document, {preload: false}).then((r) => JSON.stringify(r.violations));"))]
+        # Nothing fetched: a page opened from a disk may fetch nothing.
+        found = self.js("return axe.run(document, {preload: false})"
+                        ".then((r) => JSON.stringify(r.violations));")
+        return [(v["id"], v["help"], [n["target"] for n in v["nodes"]]) for v in json.loads(found)]
 
     # Chromium's alone, through DevTools: touch screens, and what it finds against installing.
 
@@ -382,8 +387,7 @@ class Browser:
 
     def tap(self, element_id, times=1):
         """A finger's tap (or `times` quick ones) on the middle of the element."""
-        x, y = self.js("const r = document.getElementById(arguments[0]).getBoundingClientRect();"
-                       "return [r.left + r.width / 2, r.top + r.height / 2];", element_id)
+        x, y = self.middle(element_id)
         for _ in range(times):
             self.bridge.cdp("Input.dispatchTouchEvent", type="touchStart",
                             touchPoints=[{"x": x, "y": y}])

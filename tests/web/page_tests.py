@@ -191,7 +191,8 @@ class Page(Session):
         b = self.browser
         b.open(self.url)
         layout = b.js("""
-            const $ = (id) => document.getElementById(id), form = $('Form1').getBoundingClientRect();
+            const $ = (id) => document.getElementById(id);
+            const form = $('Form1').getBoundingClientRect();
             const at = (e) => { const r = e.getBoundingClientRect();
                                 return [r.left - form.left, r.top - form.top, r.width, r.height]; };
             const run = $('Command1'), canvas = $('Picture1'), role = (e) => e.getAttribute('role');
@@ -204,7 +205,8 @@ class Page(Session):
                     canvas.height, role(canvas),
                     document.querySelector('[role=menubar]').contains($('mmain')),
                     $('mmain').textContent, role($('mmain')), role($('mmain-items')),
-                    Array.from($('mmain-items').children, (e) => [e.id, e.textContent, role(e)])];""")
+                    Array.from($('mmain-items').children,
+                               (e) => [e.id, e.textContent, role(e)])];""")
         side = int(-(-448 * RATIO // 1)), int(-(-426 * RATIO // 1))
         self.assertEqual(layout, [
             "Rotavel Motion", 455, 427, "rgb(224, 224, 224)",
