@@ -10,6 +10,7 @@ for the built site."""
 import base64
 import contextlib
 import functools
+import glob
 import http.server
 import io
 import json
@@ -28,7 +29,7 @@ CHROMIUM = "/usr/bin/chromium"
 CHROMEDRIVER = "/usr/bin/chromedriver"
 FIREFOX = "/usr/bin/firefox-esr"
 WEBKIT_DRIVER = "/usr/bin/WebKitWebDriver"
-MINIBROWSER = "/usr/lib/x86_64-linux-gnu/webkit2gtk-4.1/MiniBrowser"
+MINIBROWSER = (glob.glob("/usr/lib/*/webkit2gtk-4.1/MiniBrowser") or ["MiniBrowser"])[0]
 # Each engine's programs and the packages that bring them.
 NEEDS = {"chromium": {CHROMIUM: "chromium", CHROMEDRIVER: "chromium-driver"},
          "firefox": {FIREFOX: "firefox-esr"},
