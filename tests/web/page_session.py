@@ -113,9 +113,14 @@ class _WebDriver:
                                         stdout=subprocess.DEVNULL, stderr=subprocess.STDOUT)
         self.root, self.own = self.process.pid, False
         self.base = f"http://127.0.0.1:{port}"
-        _until(lambda: self.send("GET", "/status"), server[0])
-        self.base += "/session/" + self.send("POST", "/session", {
-            "capabilities": {"alwaysMatch": capabilities}})["sessionId"]
+        try:
+            _until(lambda: self.send("GET", "/status"), server[0])
+            self.base += "/session/" + self.send("POST", "/session", {
+                "capabilities": {"alwaysMatch": capabilities}})["sessionId"]
+        except BaseException:  # no browser left behind by a start that failed
+            self.process.kill()
+            self.process.wait()
+            raise
 
     def send(self, method, path, body=None):
         data = None if body is None else json.dumps(body).encode()
@@ -151,8 +156,12 @@ class Chromium(_WebDriver):
                  "--disable-background-networking", "--disable-component-update", "--disable-sync",
                  f"--user-data-dir={self.profile}", f"--force-device-scale-factor={ratio}",
                  f"--window-size={WIDTH},{HEIGHT}"]
-        super().__init__([CHROMEDRIVER], {"browserName": "chrome", "goog:chromeOptions": {
-            "binary": CHROMIUM, "args": flags}, "goog:loggingPrefs": {"browser": "ALL"}})
+        try:
+            super().__init__([CHROMEDRIVER], {"browserName": "chrome", "goog:chromeOptions": {
+                "binary": CHROMIUM, "args": flags}, "goog:loggingPrefs": {"browser": "ALL"}})
+        except BaseException:
+            shutil.rmtree(self.profile, ignore_errors=True)
+            raise
 
     def errors(self):
         return [e["message"] for e in self.send("POST", "/se/log", {"type": "browser"})
@@ -183,8 +192,12 @@ class WebKit(_WebDriver):
                "GDK_BACKEND": "x11", "WAYLAND_DISPLAY": ""}
         # No user namespaces for its sandbox as root in a container.
         env.setdefault("WEBKIT_DISABLE_SANDBOX_THIS_IS_DANGEROUS", "1")
-        super().__init__([WEBKIT_DRIVER], {"webkitgtk:browserOptions": {
-            "binary": MINIBROWSER, "args": ["--automation"]}}, env)
+        try:
+            super().__init__([WEBKIT_DRIVER], {"webkitgtk:browserOptions": {
+                "binary": MINIBROWSER, "args": ["--automation"]}}, env)
+        except BaseException:
+            self.xvfb.terminate()
+            raise
         self.send("POST", "/window/rect", {"width": WIDTH, "height": HEIGHT})
 
     def navigate(self, url):
@@ -216,9 +229,15 @@ class Firefox:
              f"--remote-debugging-port={port}"],
             stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.root, self.own = self.process.pid, True
-        self.socket = _until(lambda: websocket.create_connection(
-            f"ws://127.0.0.1:{port}/session", timeout=120, suppress_origin=True),
-            "firefox-esr")
+        try:
+            self.socket = _until(lambda: websocket.create_connection(
+                f"ws://127.0.0.1:{port}/session", timeout=120, suppress_origin=True),
+                "firefox-esr")
+        except BaseException:  # no browser left behind by a start that failed
+            self.process.kill()
+            self.process.wait()
+            shutil.rmtree(self.profile, ignore_errors=True)
+            raise
         self.sent, self.logged = 0, []
         self.command("session.new", capabilities={})
         self.command("session.subscribe", events=["log.entryAdded"])
