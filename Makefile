@@ -30,9 +30,12 @@ FUZZ_PKGS    := clang libclang-rt-dev
 FRESH_PKGS   := mmdebstrap git
 # Line and branch coverage of the program's own code.
 COVERAGE_PKGS := gcovr
-# The page: Debian's WebAssembly toolchain, and the browser and client its tests drive.
+# The page: Debian's WebAssembly toolchain, and the browsers its tests drive, one of each engine:
+# chromium through its WebDriver server, firefox-esr over WebDriver BiDi (python3-websocket), and
+# WebKitGTK's MiniBrowser through WebKit's WebDriver server on an X server of the tests' own.
 WEB_PKGS     := emscripten node-acorn python3
-BROWSER_PKGS := chromium chromium-driver python3-selenium python3-pil
+BROWSER_PKGS := chromium chromium-driver firefox-esr python3-websocket webkit2gtk-driver \
+                libwebkit2gtk-4.1-0 xvfb python3-pil
 
 ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
 
@@ -73,7 +76,7 @@ build: deps $(BUILD)/CMakeCache.txt
 run: build
 	./$(BUILD)/rotavel-motion
 
-# axe-core, for the page's accessibility audit: `npm ci` from the lockfile the build copies beside
+# axe-core and Lighthouse, for the page's audits: `npm ci` from the lockfile the build copies beside
 # the browser tests, so nothing lands in the source tree. Debian's npm brings the client, unless a
 # node from elsewhere brought one already. Node trusts the system's certificate authorities too,
 # as a machine behind a proxy of its own needs.
@@ -96,7 +99,7 @@ for report in sys.argv[1:]:
 endef
 export SKIPPED_TESTS
 
-# The browser tests need the page built, Debian's chromium with its driver, and axe-core. They keep
+# The browser tests need the page built, a browser of each engine, axe-core and Lighthouse. They keep
 # the page's real time, so a stall of a shared machine gets them one more try, and them alone. With
 # everything installed and built, a test that reports itself skipped fails the target. No test may
 # write into the source tree: what git sees there afterwards must have been there before.
@@ -188,7 +191,8 @@ clean:
 	rm -rf $(BUILD) $(SAN_BUILD) build-fuzz $(WEB_BUILD) $(COV_BUILD)
 
 # The page, built with Debian's emscripten (the preset `web`) into $(WEB_BUILD)/site: index.html,
-# its script and style, rotavel.js and rotavel.wasm.
+# its script and style, rotavel.js with the module inside; and the page in one file,
+# $(WEB_BUILD)/rotavel-motion.html.
 WEB_BUILD := build-web
 WEB_PORT  ?= 8000
 web-deps:
@@ -206,11 +210,13 @@ web-serve: web
 	@echo "Rotavel Motion: http://127.0.0.1:$(WEB_PORT)/ (Ctrl-C to stop)"
 	/usr/bin/python3 -m http.server --bind 127.0.0.1 --directory $(WEB_BUILD)/site $(WEB_PORT)
 
-# The page's CPU in headless chromium, turn about with a floor page that does only the browser's
-# share of a run, at ratios 1 and 2; its run length and frame cost; docs/web.png mid-animation.
-web-timing: build web
+# The page's CPU in a browser of each engine, turn about with floor pages that do only the
+# browser's share of a run, at ratios 1 and 2, side by side; its run length and frame cost;
+# Lighthouse's performance score; docs/web.png mid-animation.
+web-timing: build web $(AXE)
 	@$(MAKE) --no-print-directory deps PKGS="$(BROWSER_PKGS)"
-	/usr/bin/python3 bench/web/page_timing.py $(WEB_BUILD)/site docs/web.png
+	/usr/bin/python3 bench/web/page_timing.py $(WEB_BUILD)/site docs/web.png \
+	    $(BUILD)/tests/web/node_modules/lighthouse/cli/index.js
 
 # The main window's timing on a screen of its own, for the start-up rotor's 2 vanes and for 8:
 # start-up, pace, the program's CPU and the X server's (and theirs for the toolkit alone, ticking

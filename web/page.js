@@ -8,9 +8,10 @@
 "use strict";
 
 (() => {
-  // The build this page belongs to, as its own address carries it ("?build=..."): the module's
-  // files are asked for with the same, so a page never runs with another build's files.
-  const build = new URL(document.currentScript.src).search;
+  // A site's page (this script a file of it) served over HTTP(S) is an app to install that works
+  // offline; the page in one file, and a site opened from a disk, go on without.
+  const ofASite = document.currentScript.src !== "";
+  const asApp = ofASite && /^https?:$/.test(location.protocol);
 
   const runButton = document.getElementById("Command1");
   const canvas = document.getElementById("Picture1");
@@ -23,8 +24,9 @@
   let rotor = null;
   let periodMs = 0; // the timer's interval, from the module
 
-  // What the page has measured of its own work, for anyone who asks (the timing script does).
-  const stats = {
+  // What the page measures of its own work in a run; at the run's end it goes to the browser's
+  // performance timeline as the measure "rotavel run", which profilers show.
+  const newStats = () => ({
     ticks: 0,
     dropped: 0,      // periods that passed while the page was busy elsewhere
     tickMs: 0,       // time spent inside ticks, summed
@@ -32,10 +34,9 @@
     presents: 0,
     presentMs: 0,    // drawing the picture and copying what changed to the canvas, summed
     presentMaxMs: 0,
-    runStartedAt: 0, // performance.now() of the last Run
-    stoppedAt: 0,    // and of the tick that switched the timer off
-  };
-  window.rotavelStats = stats;
+    changedPixels: 0, // copied to the canvas, summed
+  });
+  let stats = newStats();
 
   // ---- The picture: drawn by the module when it is presented, its RGBA bytes onto the canvas
   // only where they changed.
@@ -69,8 +70,10 @@
     const heap = rotor.HEAP32;
     const [x, y, width, height] = [heap[changed], heap[changed + 1], heap[changed + 2],
                                    heap[changed + 3]];
-    if (width > 0 && height > 0)
+    if (width > 0 && height > 0) {
       context.putImageData(currentImageData(), 0, 0, x, y, width, height);
+      stats.changedPixels += width * height;
+    }
     const spent = performance.now() - started;
     stats.presents += 1;
     stats.presentMs += spent;
@@ -132,10 +135,10 @@
       stats.ticks += 1;
       stats.tickMs += finished - started;
       stats.tickMaxMs = Math.max(stats.tickMaxMs, finished - started);
-      if (!on)
-        stats.stoppedAt = finished;
       const missed = Math.floor((now - due) / periodMs);
       stats.dropped += missed;
+      if (!on)
+        performance.measure("rotavel run", { start: runStartedAt, end: finished, detail: stats });
       due += (missed + 1) * periodMs;
       requestPaint();
       describe();
@@ -147,9 +150,11 @@
 
   // ---- The window's events.
 
+  let runStartedAt = 0;
+
   function run() {
-    stats.runStartedAt = performance.now();
-    stats.stoppedAt = 0;
+    runStartedAt = performance.now();
+    stats = newStats();
     rotor._rotor_run(); // the hub bar: the picture changes before the first tick
     followTimer();
     requestPaint();
@@ -346,18 +351,35 @@
 
   // ---- Start: load before the window is first shown, then the activation.
 
+  // Where a site's module cannot be had, the way round it: the page in one file, which the site
+  // carries beside index.html, or a web server.
   function fail(error) {
     console.error("Rotavel Motion could not start:", error);
-    status.textContent = "The rotor could not be started in this browser.";
+    if (ofASite) {
+      const oneFile = document.createElement("a");
+      oneFile.href = "rotavel-motion.html";
+      oneFile.textContent = "rotavel-motion.html";
+      status.append("The rotor could not be loaded. Open ", oneFile,
+                    ", the whole page in one file, or serve this folder with a web server.");
+    } else {
+      status.textContent = "The rotor could not be started: this browser runs no WebAssembly.";
+    }
     status.hidden = false;
     fitWindow(); // with the message under it
     document.body.classList.add("ready");
     windowArea.setAttribute("aria-busy", "false");
   }
 
-  // The site's files kept for the next visit without a network; where the browser has no service
-  // workers, or refuses this one, the page works as before and only needs the network.
-  function keepOffline() {
+  // The app's manifest, and the site's files kept for the next visit without a network; where the
+  // browser has no service workers, or refuses this one, the page works as before and only needs
+  // the network.
+  function becomeApp() {
+    if (!asApp)
+      return;
+    const manifest = document.createElement("link");
+    manifest.rel = "manifest";
+    manifest.href = "manifest.webmanifest";
+    document.head.append(manifest);
     if (!("serviceWorker" in navigator))
       return;
     navigator.serviceWorker.register("service_worker.js").catch((error) => {
@@ -365,7 +387,9 @@
     });
   }
 
-  createRotor({ locateFile: (path, folder) => folder + path + build }).then((module) => {
+  const started = typeof createRotor === "function" ? createRotor() :
+    Promise.reject(new Error("rotavel.js did not load"));
+  started.then((module) => {
     rotor = module;
     periodMs = rotor._rotor_period_ms();
     ratio = fitWindow();
@@ -378,6 +402,6 @@
     document.body.classList.add("ready");
     runButton.focus();
     rotor._rotor_activate();
-    keepOffline();
+    becomeApp();
   }, fail);
 })();
