@@ -11,8 +11,8 @@ CMAKE_ARGS ?=
 PREFIX    ?= /usr/local
 
 # What each purpose needs from Debian beyond a minimal system (the minbase variant plus git, make,
-# ca-certificates and sudo; `make test-fresh` proves the lists on one of each release). Every name
-# is the same on Debian 12, 13 and testing. The targets install them all (ALL_PKGS) unless they name their own.
+# ca-certificates and sudo; `make test-fresh` proves the lists on one of each release). The targets
+# install them all (ALL_PKGS) unless they name their own.
 BUILD_PKGS   := cmake g++ make qt6-base-dev libgl-dev libx11-dev libgtest-dev libgmock-dev \
                 libbenchmark-dev
 RUN_PKGS     := fonts-dejavu-core qt6-wayland
@@ -25,16 +25,18 @@ PACKAGE_PKGS := dpkg-dev file
 TEST_PKGS    := xvfb xauth xdotool dbus at-spi2-core valgrind binutils desktop-file-utils appstream \
                 weston python3-gi gir1.2-atspi-2.0 lintian reuse man-db
 PREVIEW_PKGS := imagemagick
-# The fuzzer's runtime for the release's own clang (14 on Debian 12, 19 on 13).
+# The fuzzer's runtime for the release's own clang.
 FUZZ_PKGS    := clang libclang-rt-dev
 FRESH_PKGS   := mmdebstrap git
 # Line and branch coverage of the program's own code.
 COVERAGE_PKGS := gcovr
 # The page: Debian's WebAssembly toolchain, and the browsers its tests drive, one of each engine:
 # chromium through its WebDriver server, firefox-esr over WebDriver BiDi (python3-websocket), and
-# WebKitGTK's MiniBrowser through WebKit's WebDriver server on an X server of the tests' own.
+# WebKitGTK's MiniBrowser through WebKit's WebDriver server on an X server of the tests' own (its
+# package renamed on the way to Debian 14).
 WEB_PKGS     := emscripten node-acorn python3
-BROWSER_PKGS := chromium chromium-driver firefox-esr python3-websocket webkit2gtk-driver \
+BROWSER_PKGS := chromium chromium-driver firefox-esr python3-websocket \
+                webkitgtk-webdriver|webkit2gtk-driver \
                 libwebkit2gtk-4.1-0 xvfb python3-pil
 
 ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
@@ -44,15 +46,24 @@ ALL_PKGS := $(BUILD_PKGS) $(RUN_PKGS) $(PACKAGE_PKGS) $(TEST_PKGS)
 
 all: build
 
-# Installs only the packages that are missing; `apt-get update` runs only if something is.
+# Installs only the packages that are missing; `apt-get update` runs only if something is. A name
+# written `new|old` is one package that a release renamed: either counts as present, and the first
+# that apt can install is the one installed.
 PKGS ?= $(ALL_PKGS)
 deps:
-	@missing=$$(for p in $(PKGS); do \
-	    dpkg-query -W -f='$${Status}\n' $$p 2>/dev/null | grep -q '^install ok installed' || echo $$p; \
+	@pkgs='$(PKGS)'; missing=$$(for p in $$pkgs; do \
+	    for alt in $$(echo $$p | tr '|' ' '); do \
+	      dpkg-query -W -f='$${Status}\n' $$alt 2>/dev/null | grep -q '^install ok installed' && continue 2; \
+	    done; echo $$p; \
 	  done); \
 	if [ -n "$$missing" ]; then \
-	  echo "Installing:" $$missing; \
 	  $(SUDO) apt-get update -qq && \
+	  missing=$$(for p in $$missing; do \
+	    for alt in $$(echo $$p | tr '|' ' ') $${p%%|*}; do \
+	      apt-get install -s -qq $$alt >/dev/null 2>&1 && break; \
+	    done; echo $$alt; \
+	  done) && \
+	  echo "Installing:" $$missing && \
 	  DEBIAN_FRONTEND=noninteractive $(SUDO) apt-get install -y -qq --no-install-recommends $$missing; \
 	fi
 

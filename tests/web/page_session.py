@@ -33,7 +33,8 @@ MINIBROWSER = (glob.glob("/usr/lib/*/webkit2gtk-4.1/MiniBrowser") or ["MiniBrows
 # Each engine's programs and the packages that bring them.
 NEEDS = {"chromium": {CHROMIUM: "chromium", CHROMEDRIVER: "chromium-driver"},
          "firefox": {FIREFOX: "firefox-esr"},
-         "webkit": {WEBKIT_DRIVER: "webkit2gtk-driver", MINIBROWSER: "libwebkit2gtk-4.1-0",
+         "webkit": {WEBKIT_DRIVER: "webkitgtk-webdriver (webkit2gtk-driver before)",
+                    MINIBROWSER: "libwebkit2gtk-4.1-0",
                     "/usr/bin/Xvfb": "xvfb"}}
 WIDTH, HEIGHT = 640, 720  # the window, in CSS pixels: room for the page's window unscaled
 
