@@ -33,8 +33,9 @@ const std::string kItems = " (items: oone, mvn1, tthree, mv2, ffive, ssix or eei
 // What each command does is the driver table's; here, what the executable cannot show: the lines
 // skipped, the numbers kept, the counts as read.
 TEST(Script, ReadsCommandsSkippingBlanksCommentsAndCarriageReturns) {
-    const auto s = parseScript("# a comment\n\n \t\nload\r\n\tactivate  \n  #load x\ntick 0042\n"
-                               "tick\t1000000\nqueue tick\nmenu eeight\nsave /tmp/a.png\nclose");
+    const auto s =
+        parseScript("# a comment\n\n \t\nload\r\n\tactivate  \n  #load x\ntick 0042\n"
+                    "tick\t1000000\nqueue tick\nmenu eeight\nsave /tmp/a.png\nqueue close\nclose");
     ASSERT_TRUE(s.ok()) << s.errors.front().what;
     std::vector<std::tuple<Kind, bool, std::uint32_t, std::size_t>> read;
     for (const Command& c : s.commands)
@@ -42,7 +43,8 @@ TEST(Script, ReadsCommandsSkippingBlanksCommentsAndCarriageReturns) {
     const decltype(read) expected{{Kind::Load, false, 1, 4},  {Kind::Activate, false, 1, 5},
                                   {Kind::Tick, false, 42, 7}, {Kind::Tick, false, 1000000, 8},
                                   {Kind::Tick, true, 1, 9},   {Kind::Menu, false, 1, 10},
-                                  {Kind::Save, false, 1, 11}, {Kind::Close, false, 1, 12}};
+                                  {Kind::Save, false, 1, 11}, {Kind::Close, true, 1, 12},
+                                  {Kind::Close, false, 1, 13}};
     EXPECT_EQ(read, expected); // the last line needs no newline
     EXPECT_EQ(s.commands[5].preset->item, "eeight");
     EXPECT_EQ(s.paths, std::vector<std::string>{"/tmp/a.png"});
