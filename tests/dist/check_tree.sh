@@ -38,7 +38,7 @@ actual=$(cd "$root" && find . ! -type d | sed 's|^\./||' | LC_ALL=C sort)
 for name in rotavel-motion rotor-headless; do
     bin=$root/bin/$name
     if [ -x "$bin" ]; then
-        [ "$(head -c 4 "$bin" | od -An -tx1 | tr -d ' ')" = 7f454c46 ] || fail "bin/$name is not an ELF binary"
+        file -b "$bin" | grep -q '^ELF ' || fail "bin/$name is not an ELF binary"
         readelf -S "$bin" | grep -Eq '\.symtab|\.debug_info|\.comment' && fail "bin/$name is not stripped"
         readelf -d "$bin" | grep -Eq 'RPATH|RUNPATH' && fail "bin/$name carries a library search path"
     else
@@ -62,12 +62,8 @@ done
 # Each icon is a PNG of its folder's size: the theme picks icons by folder, not by looking.
 for size in 32 128 256; do
     png=$root/share/icons/hicolor/${size}x${size}/apps/$id.png
-    [ -f "$png" ] || continue
-    read -r sig < <(head -c 8 "$png" | od -An -tx1 | tr -d ' ')
-    [ "$sig" = 89504e470d0a1a0a ] || { fail "$size px icon is not a PNG"; continue; }
-    read -r w0 w1 w2 w3 h0 h1 h2 h3 < <(od -An -tu1 -j16 -N8 "$png")
-    w=$(((w0 << 24) | (w1 << 16) | (w2 << 8) | w3)) h=$(((h0 << 24) | (h1 << 16) | (h2 << 8) | h3))
-    [ "$w x $h" = "$size x $size" ] || fail "icon in ${size}x${size}/ is $w x $h pixels"
+    [ ! -f "$png" ] || file -b "$png" | grep -q "^PNG image data, $size x $size," ||
+        fail "icon in ${size}x${size}/ is not a $size px PNG: $(file -b "$png")"
 done
 
 desktop=$root/share/applications/$id.desktop

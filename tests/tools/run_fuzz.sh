@@ -8,9 +8,9 @@
 # Usage: run_fuzz.sh [BUILD_DIR [SECONDS [CMAKE_ARG...]]]   (defaults: build-fuzz, 60)
 # Configures BUILD_DIR from the preset `fuzz` (clang++, ROTAVEL_FUZZ=ON) and the CMAKE_ARGs, builds
 # only the fuzzer, and runs it on a scratch copy of the seed corpus, so inputs found along the way
-# never land in the repository.
-# A crash, hang or out-of-memory input is copied to tests/tools/fuzz/regressions/ (the normal test
-# run replays that folder) and fails the run. Prints the number of executions.
+# never land in the repository. A crash, hang or out-of-memory input is copied to
+# tests/tools/fuzz/regressions/ (script_tests replays that folder) and fails the run. Inputs too
+# big to mutate at speed are script_tests' own, run under the sanitizers there.
 set -euo pipefail
 
 here=$(cd "$(dirname "$0")" && pwd)
@@ -37,19 +37,6 @@ cp "$here/fuzz/corpus/"* "$scratch/corpus/"
 # Past crashes seed the run too: mutations of a once-broken input are the likeliest to break again.
 find "$regressions" -maxdepth 1 -type f ! -name '*.md' -exec cp {} "$scratch/corpus/" \;
 seeds=$(find "$scratch/corpus" -type f | wc -l)
-
-# Inputs too big to keep in the repository or to mutate at speed, run once each first: a
-# megabyte-long count, a megabyte of blanks, a 10 MB line, and half a million bad lines.
-mkdir "$scratch/big"
-{ printf 'tick '; head -c 1000000 /dev/zero | tr '\0' '9'; printf '\n'; } >"$scratch/big/long_count"
-{ printf 'load'; head -c 1000000 /dev/zero | tr '\0' ' '; printf 'x\r\n'; } >"$scratch/big/long_blanks"
-head -c 10000000 /dev/zero | tr '\0' 'x' >"$scratch/big/ten_megabyte_line"
-awk 'BEGIN { for (i = 0; i < 500000; i++) print "bad line" }' >"$scratch/big/many_bad_lines"
-"$fuzzer" -timeout=60 -rss_limit_mb=4096 "$scratch/big"/* 2>"$scratch/big.log" || {
-  tail -n 40 "$scratch/big.log" >&2
-  echo "run_fuzz.sh: a big input broke the script reader" >&2
-  exit 1
-}
 
 status=0
 "$fuzzer" -max_total_time="$seconds" -max_len=1048576 -timeout=10 -rss_limit_mb=2048 \

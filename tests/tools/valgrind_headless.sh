@@ -28,9 +28,6 @@ valgrind --error-exitcode=99 --leak-check=full --errors-for-leak-kinds=definite 
   --show-leak-kinds=definite --log-file="$scratch/valgrind.log" \
   "$tool" <"$scratch/script" >"$scratch/trace" 2>"$scratch/stderr" || status=$?
 
-grep -E 'ERROR SUMMARY|definitely lost|indirectly lost|possibly lost|still reachable' \
-  "$scratch/valgrind.log" | sed 's/^==[0-9]*== *//'
-
 fault() {
   echo "FAILED: $*"
   echo "--- valgrind log"
