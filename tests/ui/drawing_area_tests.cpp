@@ -21,50 +21,17 @@ using rotavel::testing::PaintCounter;
 using rotavel::testing::showAndWait;
 using rotavel::testing::shownPicture;
 
-// The same few calls of every kind, on any drawing area.
-void drawSample(rotavel::surface::Surface& area) {
-    area.Scale(-13, -18, 13, 13);
-    area.Cls();
-    area.setDrawWidth(4);
-    area.setForeColor(0x0000FF00);
-    area.Line(-5, -5, 5, 5);
-    area.setDrawWidth(2);
-    area.setForeColor(0x00FFFFFF);
-    area.PSet(0, 3);
-    area.Line(4, 3);
-    area.Line(4, -2);
-}
-
 } // namespace
 
 class DrawingAreaTest : public QObject {
     Q_OBJECT
 
 private slots:
-    void drawsExactlyAsTheOffscreenImageAtTheScreensDensity();
     void aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop();
     void aClearedStrokeLeavesTheScreenWithTheNextFrame();
     void showsThePixelsOfThePlainImageSurface_data();
     void showsThePixelsOfThePlainImageSurface();
 };
-
-void DrawingAreaTest::drawsExactlyAsTheOffscreenImageAtTheScreensDensity() {
-    // Run once at ratio 1 and once with QT_SCALE_FACTOR=2: the image follows the screen.
-    DrawingArea area;
-    QVERIFY(showAndWait(area));
-    const qreal ratio = area.devicePixelRatioF();
-    if (const QByteArray scale = qgetenv("QT_SCALE_FACTOR"); !scale.isEmpty())
-        QCOMPARE(ratio, scale.toDouble()); // the second run really is on a denser screen
-    QCOMPARE(area.image().devicePixelRatio(), ratio);
-    QCOMPARE(area.image().size(), QSize(qCeil(448 * ratio), qCeil(426 * ratio)));
-
-    ImageSurface reference(rotavel::scene::kPicture1, ratio);
-    drawSample(reference);
-    reference.present();
-    drawSample(area.surface());
-    area.present();
-    QCOMPARE(area.image(), rotavel::raster::qImageView(reference.image()));
-}
 
 void DrawingAreaTest::aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop() {
     DrawingArea area;
@@ -88,12 +55,6 @@ void DrawingAreaTest::aBatchOfDrawingIsShownWithOneRepaintFromTheEventLoop() {
     area.present(); // nothing new
     QCoreApplication::processEvents();
     QCOMPARE(paints.count(), before + 1);
-
-    // The next batch is shown too.
-    surface.PSet(0, 0);
-    area.present();
-    QCoreApplication::processEvents();
-    QCOMPARE(paints.count(), before + 2);
 }
 
 void DrawingAreaTest::aClearedStrokeLeavesTheScreenWithTheNextFrame() {
@@ -121,14 +82,23 @@ void DrawingAreaTest::showsThePixelsOfThePlainImageSurface_data() {
 }
 
 // What the window shows, painted as its paint event paints it, is the image surface's buffer to
-// the byte: the same pixels the headless driver saves and the web page puts on its canvas.
+// the byte at the screen's density: the same pixels the headless driver saves and the web page
+// puts on its canvas. Run once at ratio 1 and once with QT_SCALE_FACTOR=2.
 void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
     QFETCH(int, preset);
     DrawingArea area;
     QVERIFY(showAndWait(area));
-    ImageSurface plain(rotavel::scene::kPicture1, area.devicePixelRatioF());
+    const qreal ratio = area.devicePixelRatioF();
+    if (const QByteArray scale = qgetenv("QT_SCALE_FACTOR"); !scale.isEmpty())
+        QCOMPARE(ratio, scale.toDouble()); // the second run really is on a denser screen
+    QCOMPARE(area.image().devicePixelRatio(), ratio);
+    QCOMPARE(area.image().size(), QSize(qCeil(448 * ratio), qCeil(426 * ratio)));
+
+    ImageSurface plain(rotavel::scene::kPicture1, ratio);
     rotavel::testing::Animation onScreen(area.surface(), rotavel::scene::kPresets[preset]);
     rotavel::testing::Animation offScreen(plain, rotavel::scene::kPresets[preset]);
+    const QRect interior(QPoint(DrawingArea::kBorder, DrawingArea::kBorder),
+                         QSize(rotavel::scene::kPicture1.width, rotavel::scene::kPicture1.height));
     for (int tick = 1; tick <= 503; ++tick) {
         onScreen.rotor.tick();
         offScreen.rotor.tick();
@@ -136,19 +106,8 @@ void DrawingAreaTest::showsThePixelsOfThePlainImageSurface() {
             continue;
         plain.present();
         area.present();
-        const QImage shown = area.grab(QRect(QPoint(DrawingArea::kBorder, DrawingArea::kBorder),
-                                             QSize(rotavel::scene::kPicture1.width,
-                                                   rotavel::scene::kPicture1.height)))
-                                 .toImage();
-        const rotavel::raster::PixelBuffer& pixels = plain.image();
-        QCOMPARE(shown.size(), QSize(pixels.width(), pixels.height()));
-        int differing = 0;
-        for (int y = 0; y < pixels.height(); ++y)
-            for (int x = 0; x < pixels.width(); ++x)
-                differing += shown.pixel(x, y) != pixels.pixel(x, y);
-        QVERIFY2(
-            differing == 0,
-            qPrintable(QStringLiteral("%1 pixels differ at tick %2").arg(differing).arg(tick)));
+        QCOMPARE(area.grab(interior).toImage().convertToFormat(QImage::Format_RGB32),
+                 rotavel::raster::qImageView(plain.image()).convertToFormat(QImage::Format_RGB32));
     }
 }
 

@@ -12,8 +12,6 @@
 #include <QImage>
 #include <QPushButton>
 #include <QTest>
-#include <functional>
-#include <utility>
 
 namespace rotavel::testing {
 
@@ -44,12 +42,6 @@ inline QImage framePicture(int nvanes, double bladelen, int frames, qreal ratio)
 
 // The main window on a hand-ticked timer: a test fires its frames and waits on nothing.
 struct HandTickedWindow {
-    // Runs `action` once, in the next pass over the pending events: the yield of the next frame
-    // fired, unless the test handles events itself before that.
-    void inYield(std::function<void()> action) {
-        QMetaObject::invokeMethod(&window, std::move(action), Qt::QueuedConnection);
-    }
-    int runToStop(int limit = 10000) { return testing::runToStop(timer, limit); }
 
     surface::ManualTimer timer;
     ui::MainWindow window{&timer};
