@@ -5,7 +5,6 @@
 #include "surface/raster/image_surface.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdint>
 #include <gtest/gtest.h>
 
