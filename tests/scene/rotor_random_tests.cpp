@@ -2,18 +2,14 @@
 // SPDX-License-Identifier: MIT
 
 // Long random interleavings of the window's events, checked event by event against a small model
-// of what the rotor must do. The model is written from the program's rules (what Run, a preset,
-// a tick and a close must do), not from the rotor's code; the harness drives the real rotor on a
-// recording surface and a hand-ticked timer and compares, after each event, the outline of the
-// calls it made (frames and their vane counts, Run, the stop) and the rotor's state.
-//
+// written from the program's rules (what Run, a preset, a tick and a close must do), not from the
+// rotor's code: after each event, the outline of the calls the real rotor made and its state.
 // A failure names the seed, the event and what broke. ROTOR_RANDOM_SEED=<n> runs only that seed;
 // ROTOR_RANDOM_EVENTS=<n> sets the events a seed (a fire counts once per fire).
 
 #include "expected_presets.h"
 #include "rotor_rig.h"
 
-#include <array>
 #include <cstdint>
 #include <gtest/gtest.h>
 #include <memory>
@@ -24,7 +20,6 @@
 
 using rotavel::scene::Host;
 using rotavel::scene::kPresets;
-using rotavel::scene::Rotor;
 using rotavel::surface::Call;
 using Op = Call::Op;
 
@@ -44,25 +39,17 @@ struct Event {
     int yieldsLater = 0;            // Queue: yields that go by before it is handled
 };
 
-// The queued events due at this yield, in the order they arrived; the others stay queued, a yield
-// nearer.
+// The queued events due at this yield, in the order they arrived; the rest come a yield nearer.
 std::vector<Event> takeDue(std::vector<Event>& pending) {
     std::vector<Event> due, later;
-    for (Event e : pending) {
-        if (e.yieldsLater == 0) {
-            due.push_back(e);
-        } else {
-            --e.yieldsLater;
-            later.push_back(e);
-        }
-    }
+    for (Event e : pending)
+        (e.yieldsLater-- == 0 ? due : later).push_back(e);
     pending = std::move(later);
     return due;
 }
 
 // How a tick falling due inside a yield reaches the rotor: the timer fired there and then (it must
-// hold the tick until the running tick returns), or kept by the event loop and delivered once the
-// running tick has returned. Either way each tick counts.
+// hold the tick), or kept by the event loop until the running tick returns. Either way it counts.
 enum class TickDelivery { Nested, Deferred };
 
 // A reproducible sequence of at least `count` events, a fire counting once per fire. Bursts of
@@ -73,17 +60,14 @@ std::vector<Event> generate(std::uint64_t seed, long count) {
     auto below = [&rng](int n) { return int(rng() % std::uint64_t(n)); };
     std::vector<Event> events;
     long made = 0;
-    // A rough idea of whether an animation is running (queued events aside), so that fires are
-    // not mostly spent on a stopped timer.
+    // Roughly whether an animation runs, so that fires are not mostly spent on a stopped timer.
     int ticksSinceRun = 503;
     auto add = [&](const Event& e) {
         made += e.kind == Kind::Fire ? e.fires : 1;
-        if (e.kind == Kind::Run)
-            ticksSinceRun = 0;
-        else if (e.kind == Kind::Close)
-            ticksSinceRun = 503;
-        else if (e.kind == Kind::Fire)
-            ticksSinceRun += e.fires;
+        ticksSinceRun = e.kind == Kind::Run     ? 0
+                        : e.kind == Kind::Close ? 503
+                        : e.kind == Kind::Fire  ? ticksSinceRun + e.fires
+                                                : ticksSinceRun;
         events.push_back(e);
     };
     while (made < count) {
@@ -107,14 +91,11 @@ std::vector<Event> generate(std::uint64_t seed, long count) {
             e.fires = size < 4 || ticksSinceRun >= 503 ? 1 + below(3)
                       : size < 7                       ? 4 + below(60)
                                                        : 60 + below(500);
-        } else if (roll < 540) {
-            e.kind = Kind::Run;
-        } else if (roll < 660) {
-            e.kind = Kind::Preset;
-        } else if (roll < 680) {
-            e.kind = Kind::Activate;
         } else if (roll < 683) {
-            e.kind = Kind::Close;
+            e.kind = roll < 540   ? Kind::Run
+                     : roll < 660 ? Kind::Preset
+                     : roll < 680 ? Kind::Activate
+                                  : Kind::Close;
         } else {
             e.kind = Kind::Queue;
             const int what = below(100);
@@ -130,8 +111,7 @@ std::vector<Event> generate(std::uint64_t seed, long count) {
     return events;
 }
 
-// What the harness saw happen over all sequences: proof that they reach the corners worth
-// reaching.
+// What the harness saw happen over all sequences: proof that they reach the corners that matter.
 struct Coverage {
     long events = 0;
     long stops = 0;           // the timer switched off by a frame
@@ -140,17 +120,17 @@ struct Coverage {
     long ticksInYield = 0;    // a tick falling due in a yield
     long framesFromYield = 0; // frames drawn for such a tick, after the running one returned
     long closesInYield = 0;   // the window closed during a frame
+    long closesAtStop = 0;    // ... in the yield of the 503rd tick, before its stop test
     long closesOutside = 0;   // the window closed between events
     long stopsOverridden = 0; // a Run in the yield of the 503rd tick kept the timer on
     long ticksDropped = 0;    // a tick falling due in a yield, the timer off by the time it ran
 };
 
-// The rotor's rules, kept apart from its code: the start-up state, what Run, a preset and a close
-// do, a frame that advances the angle by 0.05 from the last Run and stops the timer on exactly the
-// 503rd tick after it, events in a yield taking effect between frames, and ticks never nesting.
-// The angle is kept as the same double sum the rotor makes so the two compare exactly. What the
-// rotor must draw is written as an outline: "run" (the hub bar, then the timer on), "frame N" for
-// a whole frame of N vanes, "off" for the stop, "redraw" for the persistent image switched on.
+// The rotor's rules, kept apart from its code: the start-up state; what Run, a preset and a close
+// do; a frame adds 0.05 to the angle (the same double sum the rotor makes, so the two compare
+// exactly) and stops the timer on exactly the 503rd tick after the last Run; events in a yield act
+// between frames; ticks never nest. What the rotor must draw is an outline: "run on" (the hub bar,
+// then the timer on), "frame N" for a whole frame of N vanes, "off" for the stop, "redraw".
 class Model {
 public:
     explicit Model(Coverage& seen) : m_seen(seen) {}
@@ -165,7 +145,7 @@ public:
     void run() {
         if (closed)
             return;
-        outline += "run ";
+        outline += "run on ";
         timerOn = true;
         angle = 0;
         m_ticksSinceRun = 0;
@@ -185,8 +165,7 @@ public:
     }
     void queue(const Event& e) { m_pending.push_back(e); }
 
-    // One fire of the timer: a tick only while the timer is on and the window open; then the
-    // ticks that fell due during it, each only if the timer is still on.
+    // A tick, if the timer is on and the window open; then those due in it, while the timer is on.
     void fire() {
         if (closed || !timerOn)
             return;
@@ -216,8 +195,7 @@ private:
         }
     }
 
-    // The events due at this yield are handled in the order they arrived; the others wait for
-    // a later one.
+    // The events due at this yield, in the order they arrived; the others wait.
     void yield() {
         for (const Event& e : takeDue(m_pending)) {
             if (closed)
@@ -238,6 +216,7 @@ private:
                 break;
             case Arrival::Close:
                 ++m_seen.closesInYield;
+                m_seen.closesAtStop += m_ticksSinceRun == 503;
                 closed = true;
                 break;
             }
@@ -251,8 +230,7 @@ private:
 };
 
 // The outline of what the rotor drew, in the model's words. A frame runs from its clear to its
-// yield and counts its vanes by its circles (two a pass, n + 1 passes); a clear before the yield
-// shows a frame drawn inside another.
+// yield, its vanes counted by its circles (two a pass, n + 1 passes); a second clear is "nested".
 std::string outlineOf(const std::vector<Call>& calls) {
     std::string out;
     int circles = -1; // -1: not inside a frame
@@ -268,7 +246,7 @@ std::string outlineOf(const std::vector<Call>& calls) {
         } else if (c.op == Op::Line && circles < 0) {
             out += formatCall(c) == "line -1 0 1 0" ? "run " : "stray ";
         } else if (c.op == Op::Timer) {
-            out += c.on ? "" : "off ";
+            out += c.on ? "on " : "off ";
         } else if (c.op == Op::AutoRedraw) {
             out += "redraw ";
         }
@@ -276,8 +254,7 @@ std::string outlineOf(const std::vector<Call>& calls) {
     return out;
 }
 
-// One window's worth: the rotor rig, its frames yielding to an event loop that hands over the
-// events due at each yield, in the order they arrived, and keeps the rest for later yields.
+// One window: the rotor rig, its frames yielding to an event loop that hands over the due events.
 struct Window : Host, rotavel::testing::RotorRig {
     explicit Window(TickDelivery delivery) : RotorRig(this, 1 << 14), delivery(delivery) {
         rotor.load();
@@ -317,7 +294,6 @@ std::optional<std::string> compare(Window& w, const Model& m) {
         w.timer.fire();
         w.rotor.activate();
         w.rotor.load();
-        w.rotor.choose(kPresets[3]);
         if (w.log.size() != 0)
             return "the closed window was touched: \"" + formatCall(w.log.calls()[0]) + "\"";
         return std::nullopt;
@@ -337,8 +313,7 @@ void play(std::uint64_t seed, const std::vector<Event>& events, TickDelivery del
     auto model = std::make_unique<Model>(seen);
     for (std::size_t i = 0; i < events.size(); ++i) {
         const Event& e = events[i];
-        const int steps = e.kind == Kind::Fire ? e.fires : 1;
-        for (int step = 0; step < steps; ++step) {
+        for (int step = 0; step < (e.kind == Kind::Fire ? e.fires : 1); ++step) {
             ++seen.events;
             window->log.clear();
             model->outline.clear();
@@ -404,6 +379,7 @@ void playSeeds(TickDelivery delivery) {
     EXPECT_GE(seen.ticksInYield, 300);
     EXPECT_GE(seen.framesFromYield, 100);
     EXPECT_GE(seen.closesInYield, 10);
+    EXPECT_GE(seen.closesAtStop, 1);
     EXPECT_GE(seen.closesOutside, 10);
     EXPECT_GE(seen.stopsOverridden, 1);
     EXPECT_GE(seen.ticksDropped, 1);

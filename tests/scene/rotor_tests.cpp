@@ -5,44 +5,25 @@
 #include "rotor_rig.h"
 
 #include <cmath>
-#include <functional>
 #include <gtest/gtest.h>
 
 using rotavel::scene::findPreset;
 using rotavel::scene::Host;
 using rotavel::scene::kPresets;
 using rotavel::scene::Preset;
-using rotavel::scene::Rotor;
 using rotavel::surface::Call;
-using rotavel::surface::CallLog;
-using rotavel::surface::ManualTimer;
-using rotavel::surface::RecordingSurface;
 using Op = Call::Op;
 
 namespace {
 
-// A host whose yield logs itself and then runs whatever the test put in `pending`, once.
-struct ScriptedHost : Host {
-    explicit ScriptedHost(CallLog& log) : log(log) {}
-    void processPendingEvents() override {
-        log.append({.op = Op::Yield});
-        auto events = std::move(pending);
-        pending = nullptr;
-        if (events)
-            events();
-    }
-    CallLog& log;
-    std::function<void()> pending;
-};
-
-// The rig with that host, loaded and activated, its log cleared.
-struct Bench : rotavel::testing::RotorRig {
-    Bench() : RotorRig(&host) {
+// The rig, loaded and activated, its log cleared; its frames' yields log themselves.
+struct Bench : Host, rotavel::testing::RotorRig {
+    Bench() : RotorRig(this) {
         rotor.load();
         rotor.activate();
         log.clear();
     }
-    ScriptedHost host{log};
+    void processPendingEvents() override { log.append({.op = Op::Yield}); }
 };
 
 // The calls one pass makes: hub bar, hub circle (1 + 63), two pen changes, blade, two pen changes,
@@ -55,19 +36,21 @@ int linksFor(int n) {
 
 } // namespace
 
-TEST(Rotor, StartsWithTwoShortVanesStoppedAndUndrawn) {
-    CallLog log;
-    RecordingSurface area(log);
-    ManualTimer timer(&log);
-    ScriptedHost host(log);
-    Rotor rotor(area, timer, host);
-    rotor.load();
-    EXPECT_EQ(rotor.nvanes(), 2);
-    EXPECT_EQ(rotor.bladelen(), 5.5);
-    EXPECT_EQ(rotor.angle(), 0);
-    EXPECT_FALSE(timer.isEnabled());
-    ASSERT_EQ(log.size(), 1u); // the coordinates only: nothing drawn, the timer untouched
-    EXPECT_EQ(formatCall(log.calls()[0]), "scale -13 -18 13 13");
+// Loaded, the rotor has two short vanes, stopped and undrawn; Run draws the hub bar in the pen the
+// area starts with, then switches the timer on.
+TEST(Rotor, StartsWithTwoShortVanesStoppedAndUndrawnAndRunDrawsTheHubBar) {
+    rotavel::testing::RotorRig rig;
+    rig.rotor.load();
+    EXPECT_EQ(rig.rotor.nvanes(), 2);
+    EXPECT_EQ(rig.rotor.bladelen(), 5.5);
+    EXPECT_FALSE(rig.timer.isEnabled());
+    rig.rotor.run();
+    ASSERT_EQ(rig.log.size(), 3u);
+    EXPECT_EQ(formatCall(rig.log.calls()[0]), "scale -13 -18 13 13");
+    EXPECT_EQ(formatCall(rig.log.calls()[1]), "line -1 0 1 0");
+    EXPECT_EQ(formatCall(rig.log.calls()[2]), "timer on");
+    EXPECT_EQ(rig.area.drawWidth(), 1);
+    EXPECT_EQ(rig.area.foreColor(), 0x8000000Eu);
 }
 
 TEST(Rotor, PresetTableMatchesTheMenu) {
@@ -81,27 +64,6 @@ TEST(Rotor, PresetTableMatchesTheMenu) {
         EXPECT_EQ(findPreset(expected[i].item), &kPresets[i]);
     }
     EXPECT_EQ(findPreset("sseven"), nullptr);
-}
-
-TEST(Rotor, PresetChangesStateOnlyAndTheLastChoiceWins) {
-    Bench b;
-    b.rotor.choose(*findPreset("eeight"));
-    b.rotor.choose(*findPreset("oone"));
-    EXPECT_EQ(b.rotor.nvanes(), 1);
-    EXPECT_EQ(b.rotor.bladelen(), 8);
-    EXPECT_EQ(b.log.size(), 0u);
-    EXPECT_FALSE(b.timer.isEnabled());
-}
-
-TEST(Rotor, RunDrawsTheHubBarInTheInitialPenThenStartsTheTimer) {
-    Bench b;
-    b.rotor.run();
-    ASSERT_EQ(b.log.size(), 2u);
-    EXPECT_EQ(formatCall(b.log.calls()[0]), "line -1 0 1 0");
-    EXPECT_EQ(formatCall(b.log.calls()[1]), "timer on");
-    EXPECT_EQ(b.area.drawWidth(), 1);
-    EXPECT_EQ(b.area.foreColor(), 0x8000000Eu);
-    EXPECT_EQ(b.rotor.angle(), 0);
 }
 
 // A frame: its clear, n + 1 passes of hub bar, hub circle, green 4-wide pen, blade, white 2-wide
@@ -127,8 +89,8 @@ TEST(Rotor, EveryFrameDrawsItsPassesAndLinksWhereTheFormulasPutThem) {
             SCOPED_TRACE(row.caption + ", tick " + std::to_string(ticks));
             Bench b;
             const Preset preset = row.preset();
-            b.rotor.choose(preset);
             b.rotor.run();
+            b.rotor.choose(preset); // chosen while running: the next frames take it
             double a = 0;
             for (int t = 0; t < ticks; ++t) {
                 a += 0.05;
@@ -187,106 +149,4 @@ TEST(Rotor, EveryFrameDrawsItsPassesAndLinksWhereTheFormulasPutThem) {
             }
         }
     }
-}
-
-TEST(Rotor, StopsOnTick503AndNeverTicksAgainUntilRun) {
-    Bench b;
-    b.rotor.run();
-    b.log.clear();
-    EXPECT_EQ(b.runToStop(), 503);
-    EXPECT_EQ(b.count(Op::Timer), 1);
-    EXPECT_EQ(formatCall(b.log.calls().back()), "timer off");
-    EXPECT_GT(b.rotor.angle(), 25.132736);
-    EXPECT_FALSE(b.timer.fire());
-    b.rotor.run();
-    EXPECT_EQ(b.runToStop(), 503);
-}
-
-TEST(Rotor, RunDuringARunRestartsTheFourTurns) {
-    Bench b;
-    b.rotor.run();
-    for (int t = 0; t < 200; ++t)
-        b.timer.fire();
-    b.log.clear();
-    b.rotor.run();
-    EXPECT_EQ(formatCall(b.log.calls().back()), "timer on") << "the running timer is set on again";
-    EXPECT_EQ(b.runToStop(), 503);
-}
-
-TEST(Rotor, PresetChosenMidRunShapesTheNextFrames) {
-    Bench b;
-    b.rotor.run();
-    for (int t = 0; t < 100; ++t)
-        b.timer.fire();
-    b.rotor.choose(*findPreset("tthree"));
-    b.log.clear();
-    b.timer.fire();
-    EXPECT_EQ(b.count(Op::PSet), 2 * 4);
-    const auto& c = b.log.calls();
-    const Call blade = c[1 + 67];
-    EXPECT_NEAR(std::hypot(blade.x2 - blade.x1, blade.y2 - blade.y1), 10, 1e-5);
-    EXPECT_EQ(101 + b.runToStop(), 503);
-}
-
-TEST(Rotor, RunHandledInTheYieldRestartsBeforeTheStopTest) {
-    Bench b;
-    b.rotor.run();
-    for (int t = 0; t < 502; ++t)
-        b.timer.fire();
-    b.host.pending = [&] { b.rotor.run(); };
-    b.log.clear();
-    EXPECT_TRUE(b.timer.fire());
-    EXPECT_EQ(b.rotor.angle(), 0);
-    EXPECT_TRUE(b.timer.isEnabled());
-    EXPECT_EQ(b.count(Op::Timer), 1) << "only the Run's own switch-on";
-    EXPECT_EQ(b.runToStop(), 503);
-}
-
-TEST(Rotor, CloseHandledInTheYieldEndsTheTickUntouched) {
-    Bench b;
-    b.rotor.run();
-    for (int t = 0; t < 502; ++t)
-        b.timer.fire();
-    b.host.pending = [&] { b.rotor.close(); };
-    b.log.clear();
-    b.timer.fire(); // the stop test of this tick would switch the timer off
-    EXPECT_EQ(b.log.calls().back().op, Op::Yield);
-    EXPECT_EQ(b.count(Op::Timer), 0);
-    b.log.clear();
-    b.rotor.run();
-    b.rotor.tick();
-    b.rotor.activate();
-    b.rotor.load();
-    EXPECT_EQ(b.log.size(), 0u) << "a closed window is never drawn on again";
-}
-
-TEST(Rotor, TicksFallingDueInTheYieldWaitForTheRunningTickAndEachFollowsIt) {
-    Bench b;
-    b.rotor.run();
-    b.host.pending = [&] {
-        EXPECT_TRUE(b.timer.fire()); // held: must not draw here
-        EXPECT_TRUE(b.timer.fire());
-        EXPECT_EQ(b.log.calls().back().op, Op::Yield);
-    };
-    b.log.clear();
-    b.timer.fire();
-    EXPECT_EQ(b.count(Op::Cls), 3) << "each held tick ran once, after the first";
-    EXPECT_EQ(b.count(Op::Yield), 3);
-    EXPECT_NEAR(b.rotor.angle(), 0.15, 1e-15);
-}
-
-TEST(Rotor, HeldTickIsDroppedWhenTheRunningTickStopsTheTimer) {
-    Bench b;
-    b.rotor.run();
-    for (int t = 0; t < 502; ++t)
-        b.timer.fire();
-    b.host.pending = [&] { b.timer.fire(); };
-    b.log.clear();
-    b.timer.fire();
-    EXPECT_EQ(b.count(Op::Cls), 1);
-    EXPECT_FALSE(b.timer.isEnabled());
-    b.rotor.run();
-    b.log.clear();
-    b.timer.fire();
-    EXPECT_EQ(b.count(Op::Cls), 1) << "the dropped tick is not kept for the next run";
 }
