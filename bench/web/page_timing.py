@@ -99,7 +99,8 @@ def spread(values, scale=1, digits=1):
 
 def measure(site, engine, ratio, rounds):
     """One engine at one ratio: each figure's rounds, by name."""
-    figures = {name: [] for name in ("page", "floor", "patch", "run", "tick", "canvas", "side")}
+    figures = {name: [] for name in ("page", "floor", "patch", "run", "dropped", "tick", "canvas",
+                                    "side")}
     with serve(site) as page_url, serve(HERE) as floor_index:
         floor_url = floor_index.rsplit("/", 1)[0] + "/floor.html"
         browser = Browser(engine, ratio)
@@ -108,6 +109,7 @@ def measure(site, engine, ratio, rounds):
                 share, run = page_run(browser, page_url)
                 side = round((run["changedPixels"] / run["presents"]) ** 0.5)
                 for name, value in (("page", share), ("run", run["seconds"]),
+                                    ("dropped", run["dropped"]),
                                     ("tick", run["tickMs"] / run["ticks"]),
                                     ("canvas", run["presentMs"] / run["presents"]),
                                     ("floor", floor_run(browser, floor_url, 8)),
@@ -131,6 +133,7 @@ def report(results, rounds):
                  [p - q for p, q in zip(f["page"], f["patch"])], 100)),
              ("changed area's side, pixels", lambda f: spread(f["side"], 1, 0)),
              ("run length, s", lambda f: spread(f["run"], 1, 3)),
+             ("periods dropped (of 503)", lambda f: spread(f["dropped"], 1, 0)),
              ("tick, ms", lambda f: spread(f["tick"], 1, 3)),
              ("canvas update, ms", lambda f: spread(f["canvas"], 1, 3))]
     for ratio in (1, 2):
