@@ -45,19 +45,20 @@ Words split(std::string_view line) {
 struct Name {
     std::string_view text;
     Kind kind;
+    bool holdable; // what a "queue" may hold for the next yield
 };
 
 // "queue" is not a kind of its own: it marks the event it holds.
 constexpr std::string_view kQueue = "queue";
 constexpr std::array<Name, 8> kNames{{
-    {"load", Kind::Load},
-    {"activate", Kind::Activate},
-    {"run", Kind::Run},
-    {"menu", Kind::Menu},
-    {"tick", Kind::Tick},
-    {"close", Kind::Close},
-    {"state", Kind::State},
-    {"save", Kind::Save},
+    {"load", Kind::Load, false},
+    {"activate", Kind::Activate, false},
+    {"run", Kind::Run, true},
+    {"menu", Kind::Menu, true},
+    {"tick", Kind::Tick, true},
+    {"close", Kind::Close, true},
+    {"state", Kind::State, false},
+    {"save", Kind::Save, false},
 }};
 
 const Name* findName(std::string_view text) {
@@ -67,14 +68,34 @@ const Name* findName(std::string_view text) {
     return nullptr;
 }
 
-std::string itemList() {
+// Words as a sentence lists them: "a, b or c".
+template <typename Words> std::string listed(const Words& words) {
     std::string list;
-    for (std::size_t i = 0; i < scene::kPresets.size(); ++i) {
+    for (std::size_t i = 0; i < words.size(); ++i) {
         if (i > 0)
-            list += i + 1 == scene::kPresets.size() ? " or " : ", ";
-        list += scene::kPresets[i].item;
+            list += i + 1 == words.size() ? " or " : ", ";
+        list += words[i];
     }
     return list;
+}
+
+std::string itemList() {
+    std::array<std::string_view, scene::kPresets.size()> items;
+    for (std::size_t i = 0; i < items.size(); ++i)
+        items[i] = scene::kPresets[i].item;
+    return listed(items);
+}
+
+// Every command, or those a "queue" may hold, as the table has them.
+std::string commandList(bool holdableOnly) {
+    std::vector<std::string> names;
+    for (const Name& n : kNames)
+        if (!holdableOnly || n.holdable)
+            names.push_back(std::string(n.text) +
+                            (holdableOnly && n.kind == Kind::Menu ? " ITEM" : ""));
+    if (!holdableOnly)
+        names.emplace_back(kQueue);
+    return listed(names);
 }
 
 // A plain run of decimal digits (leading zeros allowed) worth 1 to kMaxTicks. Digits past the
@@ -110,20 +131,19 @@ public:
         std::string_view name = w.word[0];
         if (name == kQueue) {
             if (w.count == 1)
-                return fail("\"queue\" needs an event: run, menu ITEM, close or tick");
+                return fail("\"queue\" needs an event: " + commandList(true));
             name = w.word[1];
             const Name* n = findName(name);
-            if (!n || (n->kind != Kind::Run && n->kind != Kind::Menu && n->kind != Kind::Close &&
-                       n->kind != Kind::Tick))
-                return fail("cannot queue " + quoted(name) +
-                            ": only run, menu ITEM, close or tick can be held");
+            if (!n || !n->holdable)
+                return fail("cannot queue " + quoted(name) + ": only " + commandList(true) +
+                            " can be held");
             c.queued = true;
             next = 2;
         }
         const Name* n = findName(name);
         if (!n)
-            return fail("unknown command " + quoted(name) +
-                        " (commands: load, activate, run, menu, tick, queue, close, state, save)");
+            return fail("unknown command " + quoted(name) + " (commands: " + commandList(false) +
+                        ")");
         c.kind = n->kind;
         const std::string said = std::string(c.queued ? "queue " : "") + std::string(name);
 

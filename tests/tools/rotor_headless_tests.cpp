@@ -89,7 +89,7 @@ const std::string kFirstFrame =
                "forecolor 0x00FFFFFF\npset 7.99250174 0.299875021\n*\nyield\n";
 const std::string kStopped = "*\nyield\ntimer off\nstate 25.150000000000222 2 5.5 off\n";
 const std::string kCommands =
-    " (commands: load, activate, run, menu, tick, queue, close, state, save)\n";
+    " (commands: load, activate, run, menu, tick, close, state, save or queue)\n";
 const std::string kItems = " (items: oone, mvn1, tthree, mv2, ffive, ssix or eeight)\n";
 const std::string kUsage = "usage: rotor-headless [--ratio R] < SCRIPT  (R from 0.5 to 8)\n";
 const std::string kLoaded = "event load\nscale -13 -18 13 13\n";
