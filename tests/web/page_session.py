@@ -31,9 +31,6 @@ WIDTH, HEIGHT = 640, 720  # the window, in CSS pixels: room for the page's windo
 
 
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
-    extensions_map = {**http.server.SimpleHTTPRequestHandler.extensions_map,
-                      ".js": "text/javascript"}
-
     def log_message(self, *args):
         pass
 
@@ -81,8 +78,8 @@ def _until(attempt, what, timeout=30, poll=0.1):
 
 
 class _Bridge:
-    """The processes behind a browser, ended last to first however far its start got; `root` is
-    the browser's, or its driver's unless `own`."""
+    """The processes behind a browser, ended last to first however far its start got; `root`,
+    the last, is the browser if `own`, else its driver."""
 
     def __init__(self):
         self.processes = []
@@ -139,10 +136,9 @@ class _WebDriver(_Bridge):
 
 class Chromium(_WebDriver):
     def start(self, ratio, profile):
-        flags = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic", "--no-first-run",
-                 "--disable-background-networking", "--disable-component-update", "--disable-sync",
-                 f"--user-data-dir={profile}", f"--force-device-scale-factor={ratio}",
-                 f"--window-size={WIDTH},{HEIGHT}"]
+        flags = ["--headless", "--no-sandbox", "--disable-gpu", "--disable-quic",
+                 "--disable-component-update", f"--user-data-dir={profile}",
+                 f"--force-device-scale-factor={ratio}", f"--window-size={WIDTH},{HEIGHT}"]
         self.connect(CHROMEDRIVER, {"browserName": "chrome", "goog:chromeOptions": {
             "binary": CHROMIUM, "args": flags}, "goog:loggingPrefs": {"browser": "ALL"}})
 
@@ -156,8 +152,8 @@ class Chromium(_WebDriver):
 
 class WebKit(_WebDriver):
     """MiniBrowser on an X server of its own, its device pixel ratio GDK_SCALE's. Its driver
-    passes on nothing the page writes to its console: a page's errors are caught by a listener
-    put into it once it has loaded, so an error while it loads goes unseen here."""
+    passes on nothing of the console: a listener put into a page once it has loaded catches its
+    errors (one while it loads goes unseen)."""
 
     CATCH = ("if (!window.caught) { window.caught = [];"
              " addEventListener('error', (e) => caught.push(String(e.message)));"
@@ -196,8 +192,7 @@ class Firefox(_Bridge):
     def start(self, ratio, profile):
         import websocket  # python3-websocket
         with open(os.path.join(profile, "user.js"), "w", encoding="utf-8") as f:
-            f.write(f'user_pref("layout.css.devPixelsPerPx", "{ratio}");\n'
-                    'user_pref("browser.shell.checkDefaultBrowser", false);\n')
+            f.write(f'user_pref("layout.css.devPixelsPerPx", "{ratio}");\n')
         port = _free_port()
         self.spawn([FIREFOX, "--headless", "--no-remote", "--profile", profile,
                     f"--remote-debugging-port={port}"])
@@ -229,11 +224,9 @@ class Firefox(_Bridge):
     def call(self, body, args):
         """The value comes back as JSON, so that it is Python's as it is for WebDriver."""
         result = self.command(
-            "script.callFunction", functionDeclaration="async function() { return JSON.stringify("
-            f"await (function() {{ {body} }}).apply(this, arguments)); }}",
-            arguments=[{"type": "number" if isinstance(a, (int, float)) else "string", "value": a}
-                       for a in args],
-            target={"context": self.context}, awaitPromise=True)
+            "script.callFunction", target={"context": self.context}, awaitPromise=True,
+            functionDeclaration="async function() { return JSON.stringify(await (function() {"
+            f" {body} }}).apply(this, {json.dumps(list(args))})); }}")
         if result["type"] == "exception":
             raise RuntimeError(result["exceptionDetails"]["text"])
         return json.loads(result["result"].get("value", "null"))
@@ -332,9 +325,7 @@ class Browser:
 
     def emulate(self, width, height, ratio, landscape=False):
         """A touch screen of `width` x `height` CSS pixels at `ratio`, upright or on its side."""
-        size = sorted((width, height), reverse=landscape)
-        orientation = {"type": ("landscape" if landscape else "portrait") + "Primary",
-                       "angle": 90 * landscape}
-        self.bridge.cdp("Emulation.setDeviceMetricsOverride", width=size[0], height=size[1],
-                        deviceScaleFactor=ratio, mobile=True, screenOrientation=orientation)
+        width, height = sorted((width, height), reverse=landscape)
+        self.bridge.cdp("Emulation.setDeviceMetricsOverride", width=width, height=height,
+                        deviceScaleFactor=ratio, mobile=True)
         self.bridge.cdp("Emulation.setTouchEmulationEnabled", enabled=True, maxTouchPoints=5)

@@ -7,9 +7,8 @@
 touch, a screen reader's words, the timer's pace, pictures equal to the driver's, the audits, no
 console error; served, from a disk, as the one file, on phones, installed and offline.
 
-usage: page_tests.py SITE ROTOR_HEADLESS ENGINE RATIO [the classes to run, or unittest options]
-ROTAVEL_NODE_MODULES names the folder npm ci filled with axe-core and Lighthouse; ROTAVEL_CMAKE
-the cmake that puts the site together."""
+usage: page_tests.py SITE ROTOR_HEADLESS ENGINE RATIO [classes], with ROTAVEL_NODE_MODULES (where
+npm ci put axe-core and Lighthouse) and ROTAVEL_CMAKE (the cmake that puts the site together)."""
 
 import contextlib
 import importlib.util
@@ -28,20 +27,18 @@ NODE_MODULES = pathlib.Path(os.environ.get("ROTAVEL_NODE_MODULES", "node_modules
 AXE = NODE_MODULES / "axe-core" / "axe.min.js"
 LIGHTHOUSE = NODE_MODULES / "lighthouse" / "cli" / "index.js"
 HERE = pathlib.Path(__file__).resolve().parent
-WEB_SOURCE = HERE.parent.parent / "web"
 # The shared helpers are read from the source tree, which nothing here writes to.
 sys.dont_write_bytecode = True
 sys.path.insert(0, str(HERE))
 from page_session import NEEDS, Browser, lighthouse, serve  # noqa: E402
 
 # Without a part the tests need they report themselves skipped (status 77, as ctest is told).
-PARTS = {**{f"python3's {module} (package {package})": importlib.util.find_spec(module)
-            for module, package in (("PIL", "python3-pil"), ("websocket", "python3-websocket"))},
-         f"page in {SITE} (make web)": os.path.isfile(os.path.join(SITE, "index.html")),
-         **{f"{tool} (npm ci beside the tests, as make test does)": tool.is_file()
-            for tool in (AXE, LIGHTHOUSE)},
+PARTS = {f"page in {SITE} (make web)": os.path.isfile(os.path.join(SITE, "index.html")),
+         **{f"python3's {module} (make test installs it)": importlib.util.find_spec(module)
+            for module in ("PIL", "websocket")},
          **{f"{program} (make test installs it)": os.access(program, os.X_OK)
-            for program in NEEDS[ENGINE]}}
+            for program in NEEDS[ENGINE]},
+         **{f"{tool} (npm ci, as make test does)": tool.is_file() for tool in (AXE, LIGHTHOUSE)}}
 for part, present in PARTS.items():
     if not present:
         print(f"SKIP: no {part}")
@@ -116,26 +113,22 @@ class Session(unittest.TestCase):
     def assertAccessible(self, state):
         self.assertEqual(self.browser.audit(AXE), [], f"accessibility violations {state}")
 
-    def assertDriverPicture(self, events, picture):
-        self.assertTrue(driver_saves(picture, events, self.ratio()),
-                        f"the picture after {events} is not the driver's, in {ENGINE}")
-
     def choose(self, item, pointer="mouse"):
         self.browser.click("mmain", pointer)
         self.browser.click(item, pointer)
 
-    def press_run(self, press, vanes):
-        """Run pressed by `press`(), which a reader hears; the page's clock when the run began."""
+    def press_run(self, press, vanes, after_ms=None):
+        """Run pressed by `press`(), which a reader hears; when it began, or a frame() after."""
         b = self.browser
         b.js("delete window.runAt; document.getElementById('Command1').addEventListener('click',"
              " () => { window.runAt = performance.now(); }, {once: true});")
         press()
         began = b.wait_for("window.runAt", timeout=2)
         self.assertEqual(b.js(LABEL), f"{vanes}, turning")
-        return began
+        return began if after_ms is None else self.frame(began, after_ms)
 
     def frame(self, began, after_ms):
-        """The picture once `after_ms` of the run have passed, as a data address, and when."""
+        """The picture (a data address) once `after_ms` of the run have passed, and when."""
         self.browser.wait_for(f"performance.now() - {began} > {after_ms}", timeout=5)
         return self.browser.js(f"const t = performance.now() - {began};"
                                f" return [{CANVAS}.toDataURL(), t];")
@@ -154,11 +147,10 @@ class Session(unittest.TestCase):
         self.fail(f"the frame {elapsed:.0f} ms into the run is none of the driver's")
 
     def run_to_the_end(self, vanes, before, began=None):
-        """Waits for the run to end: roughly a frame an animation frame, and a last picture that
-        stays, the driver's. Given when it `began`, a frame from its middle is the driver's too,
-        and last (so that a slow machine still has its pictures compared) the pace: the run lasts
-        the periods that passed, ticked or dropped, so a timer that drifts fails even when a busy
-        machine dropped a few."""
+        """The run's end: roughly a frame an animation frame, a last picture that stays, the
+        driver's. Given when it `began`, a frame from its middle too, and last (a slow machine
+        still has its pictures compared) the pace: the run lasts the periods that passed, ticked
+        or dropped, so a timer that drifts fails even when a busy machine dropped a few."""
         b = self.browser
         midway = began and self.frame(began, 1500)
         run = b.wait_for(f"performance.getEntriesByName('rotavel run').length > 0 &&"
@@ -171,7 +163,7 @@ class Session(unittest.TestCase):
         b.js("return new Promise((done) => setTimeout(done, 100));")
         b.animation_frames()
         self.assertEqual(self.canvas().tobytes(), last.tobytes(), "the picture moved, stopped")
-        self.assertDriverPicture([*before, "run", f"tick {TICKS_A_RUN}"], last)
+        self.assertTrue(driver_saves(last, [*before, "run", f"tick {TICKS_A_RUN}"], self.ratio()))
         if began:
             self.assertDriverFrame(before, midway)
             self.assertAlmostEqual(run["seconds"], RUN_SECONDS + run["dropped"] * PERIOD_SECONDS,
@@ -188,29 +180,27 @@ class Keyboard(Session):
         b = self.browser
         b.open(self.url)
         layout = b.js("""
-            const $ = (id) => document.getElementById(id);
-            const form = $('Form1').getBoundingClientRect();
+            const $ = (id) => document.getElementById(id), role = (e) => e.getAttribute('role');
+            const form = $('Form1').getBoundingClientRect(), run = $('Command1'), c = $('Picture1');
             const at = (e) => { const r = e.getBoundingClientRect();
                                 return [r.left - form.left, r.top - form.top, r.width, r.height]; };
-            const run = $('Command1'), canvas = $('Picture1'), role = (e) => e.getAttribute('role');
             const colour = (e) => getComputedStyle(e).backgroundColor;
-            return [document.title, form.width, form.height, colour($('Form1')),
-                    ...at(run), run.tagName, run.textContent, colour(run),
+            return [document.title, form.width, form.height, colour($('Form1')), ...at(run),
+                    run.tagName, run.textContent, colour(run),
                     document.elementFromPoint(form.left + 19, form.top + 11) === run,
-                    at(canvas)[0] + canvas.clientLeft, at(canvas)[1] + canvas.clientTop,
-                    canvas.clientWidth, canvas.clientHeight, canvas.tagName, canvas.width,
-                    canvas.height, role(canvas), canvas.ariaLabel,
+                    at(c)[0] + c.clientLeft, at(c)[1] + c.clientTop, c.clientWidth, c.clientHeight,
+                    c.tagName, c.width, c.height, role(c), c.ariaLabel,
                     document.querySelector('[role=menubar]').contains($('mmain')),
                     $('mmain').textContent, role($('mmain')), role($('mmain-items')),
-                    Array.from($('mmain-items').children,
-                               (e) => [e.id, e.textContent, role(e)])];""")
+                    Array.from($('mmain-items').children, (e) => [e.id, e.textContent, role(e)])];
+            """)
         side = int(-(-448 * RATIO // 1)), int(-(-426 * RATIO // 1))
         self.assertEqual(layout, [
             "Rotavel Motion", 455, 427, "rgb(224, 224, 224)",
             16, 8, 57, 33, "BUTTON", "Run", "rgb(255, 255, 255)", True,
             2, 2, 448, 426, "CANVAS", *side, "img", "2 vanes, stopped",
             True, "Choose #Vanes", "menuitem", "menu", [[i, c, "menuitem"] for i, c in MENU]])
-        self.assertDriverPicture([], self.canvas())  # the background alone
+        self.assertTrue(driver_saves(self.canvas(), [], self.ratio()))  # the background alone
         self.assertAccessible("at rest")
 
     def test_from_a_disk_the_menu_and_run_by_keyboard(self):
@@ -243,8 +233,7 @@ class Keyboard(Session):
 
 
 class Pointer(Session):
-    """The page in one file, by pointer and fetching nothing; a site from a disk without its
-    module."""
+    """The page in one file by pointer, fetching nothing; a site from a disk, its module lost."""
 
     def test_the_one_file_by_pointer_with_nothing_else_fetched(self):
         b = self.browser
@@ -290,15 +279,15 @@ class Screens(Session):
             return [outside, root.scrollWidth > root.clientWidth, visualViewport.scale,
                     Math.abs(shown - canvas.width) < 1];"""), [[], False, 1, True], where)
 
-    def run_by_touch(self, item, vanes):
-        """The menu opened, `item` chosen and Run pressed, by touch; when the run began."""
+    def run_by_touch(self, item, vanes, after_ms=None):
+        """The menu opened, `item` chosen and Run pressed, by touch (see press_run)."""
         b = self.browser
         b.click("mmain", "touch")
         b.wait_for(f"!{MENU_HIDDEN}", timeout=2)
         self.assertFits("with the menu open")
         b.click(item, "touch")
         b.wait_for(MENU_HIDDEN, timeout=2)
-        return self.press_run(lambda: b.click("Command1", "touch"), vanes)
+        return self.press_run(lambda: b.click("Command1", "touch"), vanes, after_ms)
 
     def test_phones_and_a_tablet_upright_and_on_their_side(self):
         """A frame from each one's run (whole runs are the other classes')."""
@@ -308,7 +297,7 @@ class Screens(Session):
                     self.browser.emulate(*screen, landscape)
                     self.browser.open(self.url)
                     self.assertFits("at rest")
-                    frame = self.frame(self.run_by_touch("ffive", "5 vanes"), 200)
+                    frame = self.run_by_touch("ffive", "5 vanes", 200)
                     self.assertFits("in a run")
                     self.assertDriverFrame(["menu ffive"], frame)
 
@@ -355,14 +344,14 @@ class Offline(Session):
                 self.assertEqual(b.js("return caches.keys();"), [f"rotavel-{first}"])
             b.open(url)  # with no server
             self.choose("tthree")
-            began = self.press_run(lambda: b.click("Command1"), "3 vanes")
-            self.assertDriverFrame(["menu tthree"], self.frame(began, 200))
+            frame = self.press_run(lambda: b.click("Command1"), "3 vanes", 200)
+            self.assertDriverFrame(["menu tthree"], frame)
 
             with open(os.path.join(site, "page.css"), "a", encoding="utf-8") as f:
                 f.write("\n:root { --rebuilt: yes; }\n")
-            subprocess.run([os.environ.get("ROTAVEL_CMAKE", "cmake"), f"-DSOURCE={WEB_SOURCE}",
-                            f"-DSITE={site}", "-P", str(WEB_SOURCE / "make_site.cmake")],
-                           check=True)
+            web = HERE.parents[1] / "web"
+            subprocess.run([os.environ.get("ROTAVEL_CMAKE", "cmake"), f"-DSOURCE={web}",
+                            f"-DSITE={site}", "-P", str(web / "make_site.cmake")], check=True)
             with serve(site, urlparse(url).port):
                 b.open(url)
                 second, fetched = b.js(BUILDS)
