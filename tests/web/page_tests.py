@@ -297,7 +297,7 @@ class Screens(Session):
                     self.browser.emulate(*screen, landscape)
                     self.browser.open(self.url)
                     self.assertFits("at rest")
-                    frame = self.run_by_touch("ffive", "5 vanes", 200)
+                    frame = self.run_by_touch("ffive", "5 vanes", 600)
                     self.assertFits("in a run")
                     self.assertDriverFrame(["menu ffive"], frame)
 
@@ -344,7 +344,7 @@ class Offline(Session):
                 self.assertEqual(b.js("return caches.keys();"), [f"rotavel-{first}"])
             b.open(url)  # with no server
             self.choose("tthree")
-            frame = self.press_run(lambda: b.click("Command1"), "3 vanes", 200)
+            frame = self.press_run(lambda: b.click("Command1"), "3 vanes", 600)
             self.assertDriverFrame(["menu tthree"], frame)
 
             with open(os.path.join(site, "page.css"), "a", encoding="utf-8") as f:
