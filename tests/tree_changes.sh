@@ -17,9 +17,6 @@ fi
 changes() {
     git status --porcelain --untracked-files=all --ignored=matching | grep -Ev '^!! build[^/]*/' || true
 }
-if (($# == 0)); then
-    changes
-    exit
-fi
+(($#)) || { changes; exit; }
 new=$(changes | sort | comm -13 <(sort "$1") -)
 [[ -z $new ]] || { printf 'FAIL: the tests wrote into the source tree:\n%s\n' "$new"; exit 1; }

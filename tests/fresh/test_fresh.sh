@@ -117,14 +117,8 @@ sources_for() {
     done
 }
 
-release_name() {
-    case $1 in
-    bookworm) echo "Debian 12" ;;
-    trixie) echo "Debian 13" ;;
-    forky) echo "Debian testing (forky)" ;;
-    *) echo "Debian $1" ;;
-    esac
-}
+declare -A release_names=([bookworm]="Debian 12" [trixie]="Debian 13" [forky]="Debian testing (forky)")
+release_name() { echo "${release_names[$1]:-Debian $1}"; }
 
 targets=${FRESH_TARGETS:-test}
 case ${1:-} in

