@@ -49,9 +49,6 @@ public:
     // The frame's yield: prints `yield`, then handles every queued event once.
     void processPendingEvents() override;
 
-    // The image as the last `run` left it, every stroke in it.
-    const raster::ImageSurface& image() const { return m_image; }
-
 private:
     // What a queued event needs once its turn comes; kept small so the queue is a flat array.
     struct Held {

@@ -1,8 +1,9 @@
 // SPDX-FileCopyrightText: 2026 The Rotavel Motion developers
 // SPDX-License-Identifier: MIT
 
-// Every picture the drawing area can show between events, rendered by the headless driver, as the
-// hashes of picture_hash.h: what a screenshot of the real window is checked against.
+// Every picture the drawing area can show between events, drawn by the rotor on the image surface
+// the window, the driver and the page all draw on, as the hashes of picture_hash.h: what a
+// screenshot of the real window is checked against.
 //
 //   whole_frames STATE...      prints "WHOLE BARLESS LABEL" for every whole frame of each state:
 //                              `load` or a menu item's name
@@ -14,10 +15,11 @@
 // and blade length) and its tick since the Run: labels read `ITEM:TICKS`, `load` for the state
 // load leaves. Also shown for a moment: the `background` before the first Run, and the first
 // frame after start-up, whose hub is drawn in the start-up pen (`ITEM:1:start-up-pen`).
+#include "scene/picture1.h"
+#include "surface/raster/image_surface.h"
 #include "surface/raster/qt_image_view.h"
+#include "tests/support/rotor_rig.h"
 #include "tests/ui/picture_hash.h"
-#include "tools/headless_driver.h"
-#include "tools/script.h"
 
 #include <QImage>
 #include <cinttypes>
@@ -28,7 +30,6 @@
 
 namespace {
 
-using rotavel::tools::HeadlessDriver;
 using rotavel::uitest::kPictureHeight;
 using rotavel::uitest::kPictureWidth;
 using rotavel::uitest::PictureHash;
@@ -46,44 +47,50 @@ void print(const PictureHash& hash, std::string_view label) {
                 static_cast<int>(label.size()), label.data());
 }
 
-// Runs script lines on the driver; a state the driver does not know ends this program.
-void play(HeadlessDriver& driver, const std::string& lines) {
-    const rotavel::tools::Script script = rotavel::tools::parseScript(lines);
-    if (!script.ok()) {
-        std::fprintf(stderr, "whole_frames: %s\n", script.errors[0].what.c_str());
-        std::exit(1);
+// The rotor as the program starts it: loaded and activated, ticked by hand, its frames yielding
+// to no events.
+struct Rotor {
+    Rotor() {
+        timer.setTickHandler([this] { rotor.tick(); });
+        rotor.load();
+        rotor.activate();
     }
-    driver.run(script);
-}
+    QImage picture() {
+        image.present();
+        return rotavel::raster::qImageView(image.image()).convertToFormat(QImage::Format_RGB32);
+    }
 
-QImage picture(const HeadlessDriver& driver) {
-    return rotavel::raster::qImageView(driver.image().image())
-        .convertToFormat(QImage::Format_RGB32);
-}
+    rotavel::raster::ImageSurface image{rotavel::scene::kPicture1};
+    rotavel::surface::ManualTimer timer;
+    rotavel::testing::NoEvents idle;
+    rotavel::scene::Rotor rotor{image, timer, idle};
+};
 
 // One state of the rotor from start-up: the first frame after start-up, then a whole run.
-void framesOf(std::FILE* trace, const std::string& item) {
-    HeadlessDriver driver(trace, stderr);
-    play(driver, "load\nactivate\n");
-    if (item == "load")
-        print(hashAt(picture(driver), 0, 0), "background");
-    else
-        play(driver, "menu " + item + "\n");
-    play(driver, "run\ntick\n");
-    print(hashAt(picture(driver), 0, 0), item + ":1:start-up-pen");
-    play(driver, "run\n");
+void framesOf(const std::string& item) {
+    Rotor r;
+    if (item == "load") {
+        print(hashAt(r.picture(), 0, 0), "background");
+    } else if (const rotavel::scene::Preset* preset = rotavel::scene::findPreset(item)) {
+        r.rotor.choose(*preset);
+    } else {
+        std::fprintf(stderr, "whole_frames: no state %s\n", item.c_str());
+        std::exit(1);
+    }
+    r.rotor.run();
+    r.timer.fire();
+    print(hashAt(r.picture(), 0, 0), item + ":1:start-up-pen");
+    r.rotor.run();
     for (int tick = 1; tick <= 503; ++tick) {
-        play(driver, "tick\n");
-        print(hashAt(picture(driver), 0, 0), item + ":" + std::to_string(tick));
+        r.timer.fire();
+        print(hashAt(r.picture(), 0, 0), item + ":" + std::to_string(tick));
     }
 }
 
 // Where the background is in the screenshot: the places that show the interior's top row right
 // of the Run button are checked from the top down.
-bool findBackground(std::FILE* trace, const QImage& shot, int& left, int& top) {
-    HeadlessDriver driver(trace, stderr);
-    play(driver, "load\nactivate\n");
-    const QImage background = picture(driver);
+bool findBackground(const QImage& shot, int& left, int& top) {
+    const QImage background = Rotor().picture();
     const std::uint64_t wanted = hashAt(background, 0, 0).whole;
     const int from = rotavel::uitest::kRunButton.x + rotavel::uitest::kRunButton.w;
     const auto* strip = reinterpret_cast<const QRgb*>(background.constScanLine(0)) + from;
@@ -104,19 +111,19 @@ bool findBackground(std::FILE* trace, const QImage& shot, int& left, int& top) {
     return false;
 }
 
-int hashScreen(std::FILE* trace, const char* file, int argc, char* argv[]) {
+int hashScreen(const char* file, int argc, char* argv[]) {
     const QImage shot = QImage(QString::fromLocal8Bit(file)).convertToFormat(QImage::Format_RGB32);
     int x = 0, y = 0;
     if (argc == 2) {
         x = std::atoi(argv[0]); // where this program found the background before
         y = std::atoi(argv[1]);
-    } else if (!findBackground(trace, shot, x, y)) {
+    } else if (!findBackground(shot, x, y)) {
         std::fprintf(stderr, "whole_frames: %s shows the drawing area's background nowhere\n",
                      file);
         return 1;
     }
     print(hashAt(shot, x, y), std::to_string(x) + " " + std::to_string(y));
-    return 0;
+    return std::fflush(stdout) != 0 ? 1 : 0;
 }
 
 } // namespace
@@ -127,14 +134,9 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "usage: whole_frames STATE... | whole_frames screen SHOT.png [X Y]\n");
         return 2;
     }
-    // The driver's trace is not needed here, only its pictures.
-    std::FILE* trace = std::fopen("/dev/null", "w");
-    int status = 0;
     if (screen)
-        status = hashScreen(trace, argv[2], argc - 3, argv + 3);
-    else
-        for (int i = 1; i < argc; ++i)
-            framesOf(trace, argv[i]);
-    std::fclose(trace);
-    return status == 0 && std::fflush(stdout) != 0 ? 1 : status;
+        return hashScreen(argv[2], argc - 3, argv + 3);
+    for (int i = 1; i < argc; ++i)
+        framesOf(argv[i]);
+    return std::fflush(stdout) != 0 ? 1 : 0;
 }
