@@ -249,23 +249,10 @@ void SpanRasteriser::dot(Point at) {
 }
 
 template <typename F> void SpanRasteriser::drainHeld(F f) {
-    // Locals throughout: the mask's byte stores in f could alias any member.
     const Box held = m_heldShort;
-    int* const longLo = m_heldLong.lo.data();
-    int* const longHi = m_heldLong.hi.data();
-    const int top = std::min(held.y0, m_heldLong.top);
-    const int bottom = std::max(held.y1, m_heldLong.bottom);
-    for (int y = top; y <= bottom; ++y) {
-        int lo = longLo[y], hi = longHi[y];
-        longLo[y] = INT_MAX;
-        longHi[y] = -1;
-        if (y >= held.y0 && y <= held.y1)
-            lo = std::min(lo, held.x0), hi = std::max(hi, held.x1);
-        if (lo <= hi)
-            f(y, lo, hi);
-    }
-    m_heldLong.top = m_height;
-    m_heldLong.bottom = -1;
+    for (int y = held.y0; y <= held.y1; ++y)
+        m_heldLong.add(y, held.x0, held.x1);
+    m_heldLong.drain(f);
     m_heldLongBox = m_heldShort = Box{};
 }
 
@@ -278,9 +265,6 @@ template <typename F> void SpanRasteriser::drainHeld(F f) {
     const std::uint32_t colour = m_heldColour;
     std::uint8_t* const maskRows = m_mask.data();
     const std::size_t maskStride = std::size_t(m_stride);
-    int* const drawnLo = m_drawn.lo.data();
-    int* const drawnHi = m_drawn.hi.data();
-    int top = INT_MAX, bottom = -1; // rows changed
     drainHeld([&](int y, int lo, int hi) {
         std::uint8_t* const mask = maskRows + std::size_t(y) * maskStride;
         std::uint32_t* const pixels = image + y * stride;
@@ -291,15 +275,9 @@ template <typename F> void SpanRasteriser::drainHeld(F f) {
             std::memset(mask + width, 0, std::size_t(hi - lastColumn));
         if (first <= last) {
             m_changed.addRow(y, first, last);
-            drawnLo[y] = std::min(drawnLo[y], first);
-            drawnHi[y] = std::max(drawnHi[y], last);
-            top = std::min(top, y);
-            bottom = y;
+            m_drawn.add(y, first, last);
         }
     });
-    // No row changed leaves the rows drawn as they were.
-    m_drawn.top = std::min(m_drawn.top, top);
-    m_drawn.bottom = std::max(m_drawn.bottom, bottom);
 }
 
 const Bands& SpanRasteriser::flush() {
