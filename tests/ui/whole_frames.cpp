@@ -90,7 +90,8 @@ void framesOf(const std::string& item) {
 // Where the background is in the screenshot: the places that show the interior's top row right
 // of the Run button are checked from the top down.
 bool findBackground(const QImage& shot, int& left, int& top) {
-    const QImage background = Rotor().picture();
+    Rotor rotor; // the picture is a view of its image, so it must outlive the picture
+    const QImage background = rotor.picture();
     const std::uint64_t wanted = hashAt(background, 0, 0).whole;
     const int from = rotavel::uitest::kRunButton.x + rotavel::uitest::kRunButton.w;
     const auto* strip = reinterpret_cast<const QRgb*>(background.constScanLine(0)) + from;
@@ -118,8 +119,7 @@ int hashScreen(const char* file, int argc, char* argv[]) {
         x = std::atoi(argv[0]); // where this program found the background before
         y = std::atoi(argv[1]);
     } else if (!findBackground(shot, x, y)) {
-        std::fprintf(stderr, "whole_frames: %s shows the drawing area's background nowhere\n",
-                     file);
+        std::fprintf(stderr, "whole_frames: %s shows the drawing area nowhere\n", file);
         return 1;
     }
     print(hashAt(shot, x, y), std::to_string(x) + " " + std::to_string(y));
